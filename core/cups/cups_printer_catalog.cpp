@@ -1,0 +1,29 @@
+#include "cups/cups_printer_catalog.h"
+
+#include <cups/cups.h>
+
+#include "cups/cups_dest_name.h"
+
+namespace brisakett {
+
+std::vector<std::string> CupsPrinterCatalog::DeviceNames() const {
+  cups_dest_t* dests = nullptr;
+  const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+  std::vector<std::string> names;
+  names.reserve(static_cast<std::size_t>(count > 0 ? count : 0));
+  for (int i = 0; i < count; ++i) names.push_back(CupsDestName(dests[i]));
+  cupsFreeDests(count, dests);
+  return names;
+}
+
+std::optional<std::string> CupsPrinterCatalog::DefaultDeviceName() const {
+  // The same look-up as `lpstat -d`: LPDEST, PRINTER, lpoptions, then the
+  // scheduler's default.
+  cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
+  if (!dest) return std::nullopt;
+  std::string name = CupsDestName(*dest);
+  cupsFreeDests(1, dest);
+  return name;
+}
+
+}  // namespace brisakett

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "printer_catalog.h"
+
+namespace brisakett {
+
+// The application's current printer: one per program, shared by the
+// printer list and the warm-up job, changed only through SelectPrinter.
+class CurrentPrinter {
+public:
+  explicit CurrentPrinter(std::optional<std::string> deviceName)
+      : deviceName_(std::move(deviceName)) {}
+
+  // Starts on the user's default printer, as the catalog reports it.
+  static CurrentPrinter FromDefault(const PrinterCatalog& printers) {
+    return CurrentPrinter(printers.DefaultDeviceName());
+  }
+
+  // Empty when there is no current printer.
+  std::string DeviceName() const { return deviceName_.value_or(std::string()); }
+  bool HasPrinter() const { return deviceName_.has_value(); }
+
+private:
+  friend bool SelectPrinter(const PrinterCatalog&, CurrentPrinter&, std::string);
+  std::optional<std::string> deviceName_;
+};
+
+// Makes the first installed printer whose name equals `name` byte for byte
+// the current one. Returns false, leaving the current printer alone, when
+// no installed printer has that name.
+bool SelectPrinter(const PrinterCatalog& printers, CurrentPrinter& current,
+                   std::string name);
+
+}  // namespace brisakett

@@ -1,0 +1,301 @@
+// The warm-up core against a real CUPS scheduler of the test's own, whose
+// printers are capture printers on loopback ports.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "capture_server.h"
+#include "child_process.h"
+#include "cups/cups_printer_catalog.h"
+#include "cups/cups_spooler.h"
+#include "current_printer.h"
+#include "messages.h"
+#include "private_cupsd.h"
+#include "warmup_job.h"
+#include "warmup_stream.h"
+
+namespace brisakett {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::PrivateCupsd;
+using testing::SpooledJob;
+using tools::CaptureServer;
+
+constexpr auto kJobTimeout = 20s;
+
+// A scheduler with one capture printer per queue.
+struct PrintingSetup {
+  std::unique_ptr<PrivateCupsd> cupsd;
+  std::map<std::string, std::unique_ptr<CaptureServer>> printers;
+  std::string why;  // why there is no scheduler
+
+  CaptureServer& Printer(const std::string& queue) { return *printers.at(queue); }
+};
+
+std::unique_ptr<PrintingSetup> StartPrinting(const std::vector<std::string>& queues,
+                                             const std::optional<std::string>& defaultQueue,
+                                             const std::vector<std::string>& rejecting = {}) {
+  auto setup = std::make_unique<PrintingSetup>();
+  std::unique_ptr<PrivateCupsd> cupsd = PrivateCupsd::Start(&setup->why);
+  if (!cupsd) return setup;
+  for (const std::string& queue : queues) {
+    auto printer = std::make_unique<CaptureServer>();
+    if (!cupsd->AddQueue(queue, printer->Port(), &setup->why)) return setup;
+    setup->printers.emplace(queue, std::move(printer));
+  }
+  if (defaultQueue && !cupsd->SetDefault(*defaultQueue, &setup->why)) return setup;
+  for (const std::string& queue : rejecting) {
+    if (!cupsd->Reject(queue, &setup->why)) return setup;
+  }
+  setup->cupsd = std::move(cupsd);
+  return setup;
+}
+
+// The tests need cupsd; on CI its absence is a failure, elsewhere a skip.
+#define REQUIRE_SCHEDULER(setup)                                              \
+  do {                                                                        \
+    if (!(setup).cupsd) {                                                     \
+      if (testing::CupsdRequired()) FAIL() << "no private cupsd: " << (setup).why; \
+      GTEST_SKIP() << "no private cupsd: " << (setup).why;                    \
+    }                                                                         \
+  } while (false)
+
+std::vector<SpooledJob> JobsAfter(const std::vector<SpooledJob>& jobs, std::size_t already) {
+  return {jobs.begin() + static_cast<std::ptrdiff_t>(already), jobs.end()};
+}
+
+// ---------------------------------------------------------------------------
+// A scheduler with three printers, added out of name order, one that rejects
+// jobs, and "Beta" as the default.
+class WarmUpThroughCups : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    setup_ = StartPrinting({"Gamma", "Alpha", "Beta", "Closed"}, "Beta", {"Closed"}).release();
+  }
+  static void TearDownTestSuite() {
+    delete setup_;
+    setup_ = nullptr;
+  }
+  void SetUp() override { REQUIRE_SCHEDULER(*setup_); }
+
+  PrivateCupsd& Cupsd() { return *setup_->cupsd; }
+  CaptureServer& Printer(const std::string& queue) { return setup_->Printer(queue); }
+
+  static PrintingSetup* setup_;
+  CupsPrinterCatalog catalog_;
+  CupsSpooler spooler_;
+};
+
+PrintingSetup* WarmUpThroughCups::setup_ = nullptr;
+
+TEST_F(WarmUpThroughCups, EveryPrinterReceivesTheExactStreamAsOneJob) {
+  for (const std::string queue : {"Alpha", "Beta", "Gamma"}) {
+    SCOPED_TRACE(queue);
+    std::map<std::string, std::size_t> before;
+    for (const auto& [name, printer] : setup_->printers) before[name] = printer->Jobs().size();
+
+    CurrentPrinter current = CurrentPrinter::FromDefault(catalog_);
+    const WarmUpOutcome outcome = RunWarmUp(catalog_, current, spooler_, queue);
+    EXPECT_EQ(outcome.status, WarmUpOutcome::Status::Sent) << outcome.message;
+    EXPECT_EQ(outcome.message, messages::kCommandExecuted);
+
+    ASSERT_TRUE(Printer(queue).WaitForJobs(before[queue] + 1, kJobTimeout)) << Cupsd().ErrorLog();
+    const std::vector<std::string> jobs = Printer(queue).Jobs();
+    ASSERT_EQ(jobs.size(), before[queue] + 1);
+    EXPECT_EQ(jobs.back(), kWarmUpStream);
+
+    for (const auto& [name, printer] : setup_->printers) {
+      if (name != queue) {
+        EXPECT_EQ(printer->Jobs().size(), before[name]) << name;
+      }
+    }
+  }
+}
+
+TEST_F(WarmUpThroughCups, JobIsNamedCommandPrintAndCountsOnePage) {
+  const std::size_t jobsBefore = Cupsd().Jobs().size();
+  ASSERT_EQ(SubmitWarmUpJob(spooler_, "Alpha").status, JobResult::Status::Accepted);
+  ASSERT_TRUE(Cupsd().WaitForCompletedJobs(jobsBefore + 1, kJobTimeout)) << Cupsd().ErrorLog();
+
+  const std::vector<SpooledJob> jobs = JobsAfter(Cupsd().Jobs(), jobsBefore);
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].queue, "Alpha");
+  EXPECT_EQ(jobs[0].title, "Command Print");
+  EXPECT_EQ(jobs[0].state, "completed");
+  EXPECT_EQ(jobs[0].pages, 1);
+  EXPECT_THAT(Cupsd().PageLog(),
+              ::testing::HasSubstr("Alpha " + std::to_string(jobs[0].id) +
+                                   " total 1 Command Print\n"));
+}
+
+TEST_F(WarmUpThroughCups, TwoPressesGiveTwoSeparateJobs) {
+  const std::size_t jobsBefore = Cupsd().Jobs().size();
+  const std::size_t receivedBefore = Printer("Gamma").Jobs().size();
+  CurrentPrinter current = CurrentPrinter::FromDefault(catalog_);
+  ASSERT_EQ(current.DeviceName(), "Beta");
+
+  for (int press = 0; press < 2; ++press) {
+    EXPECT_EQ(RunWarmUp(catalog_, current, spooler_, "Gamma").status,
+              WarmUpOutcome::Status::Sent);
+    EXPECT_EQ(current.DeviceName(), "Beta") << "the printer current before is current again";
+  }
+
+  ASSERT_TRUE(Printer("Gamma").WaitForJobs(receivedBefore + 2, kJobTimeout)) << Cupsd().ErrorLog();
+  const std::vector<std::string> received = Printer("Gamma").Jobs();
+  EXPECT_THAT(std::vector<std::string>(received.begin() + receivedBefore, received.end()),
+              ::testing::ElementsAre(kWarmUpStream, kWarmUpStream));
+
+  ASSERT_TRUE(Cupsd().WaitForCompletedJobs(jobsBefore + 2, kJobTimeout));
+  const std::vector<SpooledJob> jobs = JobsAfter(Cupsd().Jobs(), jobsBefore);
+  ASSERT_EQ(jobs.size(), 2u);
+  EXPECT_NE(jobs[0].id, jobs[1].id);
+  for (const SpooledJob& job : jobs) {
+    EXPECT_EQ(job.queue, "Gamma");
+    EXPECT_EQ(job.title, "Command Print");
+    EXPECT_EQ(job.pages, 1);
+  }
+}
+
+TEST_F(WarmUpThroughCups, CatalogListsTheSchedulersPrintersInItsOrderWithItsDefault) {
+  // lpstat -e asks the same scheduler for its printers.
+  const testing::ProgramRun lpstat =
+      testing::RunProgram({testing::FindProgram("lpstat"), "-e"});
+  ASSERT_EQ(lpstat.exitStatus, 0) << lpstat.output;
+  std::vector<std::string> listed;
+  std::istringstream lines(lpstat.output);
+  for (std::string line; std::getline(lines, line);) listed.push_back(line);
+
+  EXPECT_THAT(catalog_.DeviceNames(),
+              ::testing::AllOf(::testing::ElementsAreArray(listed),
+                               ::testing::UnorderedElementsAre("Alpha", "Beta", "Closed", "Gamma")));
+  EXPECT_EQ(catalog_.DefaultDeviceName(), "Beta");
+  EXPECT_EQ(CurrentPrinter::FromDefault(catalog_).DeviceName(), "Beta");
+}
+
+TEST_F(WarmUpThroughCups, UnknownOrDifferentlyCasedNamesSendNothing) {
+  const std::size_t jobsBefore = Cupsd().Jobs().size();
+  CurrentPrinter current = CurrentPrinter::FromDefault(catalog_);
+
+  // CUPS itself would take "alpha" for "Alpha"; the program must not.
+  for (const std::string name : {"alpha", "ALPHA", "Alpha ", "Combo1", "Delta", ""}) {
+    SCOPED_TRACE("'" + name + "'");
+    const WarmUpOutcome outcome = RunWarmUp(catalog_, current, spooler_, name);
+    EXPECT_EQ(outcome.status, WarmUpOutcome::Status::NotRecognized);
+    EXPECT_EQ(outcome.message, messages::kPrinterNotRecognized);
+    EXPECT_EQ(current.DeviceName(), "Beta");
+  }
+
+  EXPECT_EQ(Cupsd().Jobs().size(), jobsBefore);
+  EXPECT_EQ(SubmitWarmUpJob(spooler_, "Delta").status, JobResult::Status::OpenFailed);
+  EXPECT_EQ(Cupsd().Jobs().size(), jobsBefore);
+}
+
+TEST_F(WarmUpThroughCups, RejectingPrinterFailsWithTheSchedulersReasonAndKeepsNoJob) {
+  // lp, refused by the same queue, prints "PROGRAM: " and the scheduler's
+  // reason.
+  const testing::ProgramRun lp = testing::RunProgram(
+      {testing::FindProgram("lp"), "-h", Cupsd().SocketPath(), "-d", "Closed"});
+  ASSERT_NE(lp.exitStatus, 0);
+  const std::size_t colon = lp.output.find(": ");
+  ASSERT_NE(colon, std::string::npos) << lp.output;
+  const std::string reason =
+      lp.output.substr(colon + 2, lp.output.find_last_not_of('\n') - colon - 1);
+
+  CurrentPrinter current = CurrentPrinter::FromDefault(catalog_);
+  const WarmUpOutcome outcome = RunWarmUp(catalog_, current, spooler_, "Closed");
+  EXPECT_EQ(outcome.status, WarmUpOutcome::Status::Failed);
+  EXPECT_EQ(outcome.message, std::string(messages::kCommandFailed) + "\n" + reason);
+  EXPECT_EQ(current.DeviceName(), "Beta");
+
+  for (const SpooledJob& job : Cupsd().Jobs()) EXPECT_NE(job.queue, "Closed") << job.id;
+  EXPECT_TRUE(Printer("Closed").Jobs().empty());
+}
+
+// ---------------------------------------------------------------------------
+class CupsWithoutDefault : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() { setup_ = StartPrinting({"Alpha"}, std::nullopt).release(); }
+  static void TearDownTestSuite() {
+    delete setup_;
+    setup_ = nullptr;
+  }
+  void SetUp() override { REQUIRE_SCHEDULER(*setup_); }
+
+  static PrintingSetup* setup_;
+  CupsPrinterCatalog catalog_;
+  CupsSpooler spooler_;
+};
+
+PrintingSetup* CupsWithoutDefault::setup_ = nullptr;
+
+TEST_F(CupsWithoutDefault, NoPrinterIsCurrentAndTheChosenOneStaysCurrentAfterAWarmUp) {
+  EXPECT_THAT(catalog_.DeviceNames(), ::testing::ElementsAre("Alpha"));
+  EXPECT_EQ(catalog_.DefaultDeviceName(), std::nullopt);
+  CurrentPrinter current = CurrentPrinter::FromDefault(catalog_);
+  EXPECT_FALSE(current.HasPrinter());
+
+  // There is nothing to go back to, so the chosen printer stays current.
+  EXPECT_EQ(RunWarmUp(catalog_, current, spooler_, "Alpha").status, WarmUpOutcome::Status::Sent);
+  EXPECT_EQ(current.DeviceName(), "Alpha");
+  EXPECT_TRUE(setup_->Printer("Alpha").WaitForJobs(1, kJobTimeout));
+}
+
+// ---------------------------------------------------------------------------
+class StoppedScheduler : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() { setup_ = StartPrinting({"Alpha"}, "Alpha").release(); }
+  static void TearDownTestSuite() {
+    delete setup_;
+    setup_ = nullptr;
+  }
+  void SetUp() override { REQUIRE_SCHEDULER(*setup_); }
+
+  static PrintingSetup* setup_;
+  CupsPrinterCatalog catalog_;
+  CupsSpooler spooler_;
+};
+
+PrintingSetup* StoppedScheduler::setup_ = nullptr;
+
+TEST_F(StoppedScheduler, ListsNothingAndAnswersQuicklyWithoutSuccess) {
+  // Made current while the scheduler still ran, as a window open since then.
+  CurrentPrinter current = CurrentPrinter::FromDefault(catalog_);
+  ASSERT_EQ(current.DeviceName(), "Alpha");
+  setup_->cupsd->Stop();
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_THAT(catalog_.DeviceNames(), ::testing::IsEmpty());
+  EXPECT_EQ(catalog_.DefaultDeviceName(), std::nullopt);
+  const WarmUpOutcome outcome = RunWarmUp(catalog_, current, spooler_, "Alpha");
+  EXPECT_NE(outcome.status, WarmUpOutcome::Status::Sent);
+  EXPECT_NE(outcome.message, messages::kCommandExecuted);
+  EXPECT_EQ(SubmitWarmUpJob(spooler_, "Alpha").status, JobResult::Status::OpenFailed);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+
+  EXPECT_TRUE(setup_->Printer("Alpha").Jobs().empty());
+}
+
+TEST_F(StoppedScheduler, PrintsAgainOnceTheSchedulerIsBack) {
+  setup_->cupsd->Stop();
+  EXPECT_THAT(catalog_.DeviceNames(), ::testing::IsEmpty());
+  ASSERT_TRUE(setup_->cupsd->Restart(&setup_->why)) << setup_->why;
+
+  const std::size_t receivedBefore = setup_->Printer("Alpha").Jobs().size();
+  CurrentPrinter current = CurrentPrinter::FromDefault(catalog_);
+  EXPECT_EQ(RunWarmUp(catalog_, current, spooler_, "Alpha").status, WarmUpOutcome::Status::Sent);
+  EXPECT_TRUE(setup_->Printer("Alpha").WaitForJobs(receivedBefore + 1, kJobTimeout))
+      << setup_->cupsd->ErrorLog();
+}
+
+}  // namespace
+}  // namespace brisakett

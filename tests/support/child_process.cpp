@@ -1,0 +1,139 @@
+#include "child_process.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+extern char** environ;
+
+namespace brisakett::testing {
+namespace {
+
+std::vector<char*> ArgumentPointers(const std::vector<std::string>& argv) {
+  std::vector<char*> pointers;
+  for (const std::string& argument : argv) pointers.push_back(const_cast<char*>(argument.c_str()));
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+// A child starts with no blocked signals and the stop signals at their
+// defaults, whatever the caller set up for itself (the demo spooler blocks
+// SIGINT and SIGTERM to wait for them; cupsd must still be stoppable).
+class SpawnAttributes {
+public:
+  SpawnAttributes() {
+    posix_spawnattr_init(&attributes_);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes_, &none);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (const int signal : {SIGINT, SIGTERM, SIGPIPE, SIGCHLD, SIGHUP}) {
+      sigaddset(&defaults, signal);
+    }
+    posix_spawnattr_setsigdefault(&attributes_, &defaults);
+    posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  }
+  ~SpawnAttributes() { posix_spawnattr_destroy(&attributes_); }
+  const posix_spawnattr_t* get() const { return &attributes_; }
+
+private:
+  posix_spawnattr_t attributes_;
+};
+
+class FileActions {
+public:
+  FileActions() { posix_spawn_file_actions_init(&actions_); }
+  ~FileActions() { posix_spawn_file_actions_destroy(&actions_); }
+  posix_spawn_file_actions_t* get() { return &actions_; }
+
+private:
+  posix_spawn_file_actions_t actions_;
+};
+
+pid_t Spawn(const std::vector<std::string>& argv, FileActions& actions) {
+  if (argv.empty() || argv[0].empty()) return -1;
+  pid_t pid = -1;
+  std::vector<char*> pointers = ArgumentPointers(argv);
+  SpawnAttributes attributes;
+  if (posix_spawn(&pid, argv[0].c_str(), actions.get(), attributes.get(), pointers.data(),
+                  environ) != 0) {
+    return -1;
+  }
+  return pid;
+}
+
+int WaitForExit(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+std::string FindProgram(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::istringstream folders(std::string(path ? path : "") + ":/usr/local/sbin:/usr/sbin:/sbin");
+  std::string folder;
+  while (std::getline(folders, folder, ':')) {
+    if (folder.empty()) continue;
+    const std::string candidate = folder + "/" + name;
+    if (access(candidate.c_str(), X_OK) == 0 && !std::filesystem::is_directory(candidate)) {
+      return candidate;
+    }
+  }
+  return {};
+}
+
+ProgramRun RunProgram(const std::vector<std::string>& argv) {
+  ProgramRun run;
+  int pipe[2];
+  if (pipe2(pipe, O_CLOEXEC) != 0) return run;
+
+  FileActions actions;
+  posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(actions.get(), pipe[1], 1);
+  posix_spawn_file_actions_adddup2(actions.get(), pipe[1], 2);
+  const pid_t pid = Spawn(argv, actions);
+  close(pipe[1]);
+  if (pid < 0) {
+    close(pipe[0]);
+    run.output = "cannot start " + (argv.empty() ? std::string("nothing") : argv[0]);
+    return run;
+  }
+
+  char buffer[4096];
+  for (;;) {
+    const ssize_t got = read(pipe[0], buffer, sizeof buffer);
+    if (got > 0) {
+      run.output.append(buffer, static_cast<std::size_t>(got));
+    } else if (got == 0 || errno != EINTR) {
+      break;
+    }
+  }
+  close(pipe[0]);
+  run.exitStatus = WaitForExit(pid);
+  return run;
+}
+
+pid_t StartProgram(const std::vector<std::string>& argv, const std::string& logFile) {
+  FileActions actions;
+  if (!logFile.empty()) {
+    posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(actions.get(), 1, logFile.c_str(),
+                                     O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(actions.get(), 1, 2);
+  }
+  return Spawn(argv, actions);
+}
+
+}  // namespace brisakett::testing

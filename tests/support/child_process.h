@@ -1,0 +1,29 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace brisakett::testing {
+
+// The path of the program `name`, looked up on PATH and then in the system
+// folders (/usr/sbin, /sbin) that an ordinary user's PATH often leaves out,
+// where cupsd and lpadmin live. Empty when there is none.
+std::string FindProgram(const std::string& name);
+
+struct ProgramRun {
+  int exitStatus = -1;  // -1 when it could not start or was killed
+  std::string output;   // standard output and standard error together
+};
+
+// Runs argv[0] (a path) with the given arguments, without a shell, and
+// waits for it.
+ProgramRun RunProgram(const std::vector<std::string>& argv);
+
+// Starts argv[0] (a path) in the background, its output appended to
+// `logFile`, or sharing this process's output when `logFile` is empty.
+// Returns its process id, or -1 when it could not start.
+pid_t StartProgram(const std::vector<std::string>& argv, const std::string& logFile);
+
+}  // namespace brisakett::testing

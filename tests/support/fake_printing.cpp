@@ -1,0 +1,49 @@
+#include "fake_printing.h"
+
+#include <algorithm>
+
+namespace brisakett::testing {
+namespace {
+
+class FakePrinter final : public SpoolerPrinter {
+public:
+  explicit FakePrinter(FakeSpooler& spooler) : spooler_(spooler) {}
+  ~FakePrinter() override { spooler_.calls.push_back("Close"); }
+
+  bool StartDoc(const std::string& name) override { return Call("StartDoc", name); }
+  bool StartPage() override { return Call("StartPage"); }
+  bool Write(std::string_view data, std::size_t& written) override {
+    written = 0;
+    if (!Call("Write", std::to_string(data.size()))) return false;
+    written = spooler_.shortWrite.value_or(data.size());
+    spooler_.writes.emplace_back(data.substr(0, written));
+    return true;
+  }
+  bool EndPage() override { return Call("EndPage"); }
+  bool EndDoc() override { return Call("EndDoc"); }
+  void Abort() override { spooler_.calls.push_back("Abort"); }
+  std::string LastError() const override { return lastError_; }
+
+private:
+  bool Call(const std::string& what, const std::string& argument = {}) {
+    spooler_.calls.push_back(argument.empty() ? what : what + " " + argument);
+    if (spooler_.failAt != what) return true;
+    lastError_ = what + " refused by the spooler";
+    return false;
+  }
+
+  FakeSpooler& spooler_;
+  std::string lastError_;
+};
+
+}  // namespace
+
+std::unique_ptr<SpoolerPrinter> FakeSpooler::Open(const std::string& deviceName) {
+  calls.push_back("Open " + deviceName);
+  if (std::find(openable.begin(), openable.end(), deviceName) == openable.end()) {
+    return nullptr;
+  }
+  return std::make_unique<FakePrinter>(*this);
+}
+
+}  // namespace brisakett::testing

@@ -1,0 +1,38 @@
+#pragma once
+
+// A printer list and a spooler that run in memory, for the cases the real
+// scheduler cannot produce on demand: a call that fails at a chosen step,
+// a short write, a printer that vanishes between listing and opening.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "printer_catalog.h"
+#include "spooler.h"
+
+namespace brisakett::testing {
+
+class FakeCatalog final : public PrinterCatalog {
+public:
+  std::vector<std::string> names;
+  std::optional<std::string> defaultName;
+
+  std::vector<std::string> DeviceNames() const override { return names; }
+  std::optional<std::string> DefaultDeviceName() const override { return defaultName; }
+};
+
+class FakeSpooler final : public Spooler {
+public:
+  // Every call the spooler saw, in order: "Open NAME", "StartDoc NAME",
+  // "StartPage", "Write N", "EndPage", "EndDoc", "Abort", "Close".
+  std::vector<std::string> calls;
+  std::vector<std::string> openable;  // names Open succeeds for
+  std::string failAt;                 // the call that fails, e.g. "StartPage"
+  std::optional<std::size_t> shortWrite;
+  std::vector<std::string> writes;
+
+  std::unique_ptr<SpoolerPrinter> Open(const std::string& deviceName) override;
+};
+
+}  // namespace brisakett::testing

@@ -1,0 +1,181 @@
+#include "form1.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+
+#include "clickable_image.h"
+#include "current_printer.h"
+#include "frm_about.h"
+#include "line_control.h"
+#include "messages.h"
+#include "msg_box.h"
+#include "twips.h"
+#include "warmup_job.h"
+
+namespace brisakett {
+namespace {
+
+QFont WindowFont() {
+  QFont font("MS Sans Serif");
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSizeF(9.75);
+  return font;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(name);
+  label->setGeometry(geometry);
+  return label;
+}
+
+void CentreOnScreen(QWidget& window) {
+  if (const QScreen* screen = window.screen()) {
+    QRect frame = window.frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window.move(frame.topLeft());
+  }
+}
+
+}  // namespace
+
+Form1::Form1(const Services& services) : services_(services) {
+  setObjectName("Form1");
+  setWindowTitle(QString::fromUtf8(messages::kAppTitle));
+  setWindowIcon(QIcon(QPixmap(":/icon.bmp")));
+
+  auto* client = new QWidget(this);
+  client->setObjectName("client");
+  client->setFont(WindowFont());
+  setCentralWidget(client);
+
+  Image1 = new ClickableImage(client);
+  Image1->setObjectName("Image1");
+  Image1->setPixmap(QPixmap(":/banner.bmp"));
+  Image1->setGeometry(twips::Rect(60, 120, 6390, 1170));
+  Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+  Line1 = new LineControl(client, twips::Point(120, 1320), twips::Point(6360, 1320),
+                          palette().color(QPalette::WindowText));
+  Line1->setObjectName("Line1");
+
+  Label1 = MakeLabel(client, "Label1",
+                     QString::fromUtf8("Brisakett für PCL kompatible Tamra-Drucker"),
+                     twips::Rect(480, 1440, 5535, 255));
+  QFont bold = Label1->font();
+  bold.setBold(true);
+  Label1->setFont(bold);
+  QPalette red = Label1->palette();
+  red.setColor(QPalette::WindowText, Qt::red);
+  Label1->setPalette(red);
+
+  Line2 = new LineControl(client, twips::Point(120, 1800), twips::Point(6360, 1800),
+                          palette().color(QPalette::WindowText));
+  Line2->setObjectName("Line2");
+
+  Label2 = MakeLabel(client, "Label2", QString::fromUtf8("Drucker auswählen:"),
+                     twips::Rect(120, 1920, 1935, 255));
+  QFont italic = Label2->font();
+  italic.setItalic(true);
+  Label2->setFont(italic);
+
+  Combo1 = new QComboBox(client);
+  Combo1->setObjectName("Combo1");
+  Combo1->setEditable(true);
+  // Typed text is a printer name to look up, never a new list line, and is
+  // not completed to a listed name that differs from what was typed.
+  Combo1->setInsertPolicy(QComboBox::NoInsert);
+  Combo1->setCompleter(nullptr);
+  Combo1->setGeometry(twips::Rect(1080, 2280, 4335, 360));
+  Combo1->setEditText("Combo1");
+
+  Command1 = new QPushButton("OK", client);
+  Command1->setObjectName("Command1");
+  Command1->setGeometry(twips::Rect(2400, 2760, 1455, 375));
+  Command1->setAutoDefault(false);
+  Command1->setDefault(false);
+
+  setTabOrder(Combo1, Command1);
+
+  File = menuBar()->addMenu("File");
+  File->setObjectName("File");
+  Exit = File->addAction("Exit");
+  Exit->setObjectName("Exit");
+  Help = menuBar()->addMenu("Help");
+  Help->setObjectName("Help");
+  About = Help->addAction("About");
+  About->setObjectName("About");
+
+  connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+  connect(Exit, &QAction::triggered, this, &Form1::Exit_Click);
+  connect(About, &QAction::triggered, this, &Form1::About_Click);
+  connect(Image1, &ClickableImage::clicked, this, &Form1::Image1_Click);
+
+  // The layout is the client area's; the menu bar comes on top of it.
+  const QSize clientSize = twips::Size(6495, 3270);
+  resize(clientSize.width(), clientSize.height() + menuBar()->sizeHint().height());
+  CentreOnScreen(*this);
+  Combo1->setFocus();
+
+  Form_Load();
+}
+
+Form1::~Form1() { delete aboutWindow_; }
+
+frmAbout* Form1::AboutWindow() const { return aboutWindow_; }
+
+void Form1::Form_Load() { GetPrinters(); }
+
+void Form1::GetPrinters() {
+  const QString textBefore = Combo1->currentText();
+  for (const std::string& name : services_.printers.DeviceNames()) {
+    Combo1->addItem(QString::fromStdString(name));
+  }
+
+  if (services_.printer.HasPrinter()) {
+    const QString current = QString::fromStdString(services_.printer.DeviceName());
+    for (int i = 0; i < Combo1->count(); ++i) {
+      if (Combo1->itemText(i) == current) {
+        Combo1->setCurrentIndex(i);
+        return;
+      }
+    }
+  }
+  // Qt selects the first line added to an empty list; without a match the
+  // box keeps showing what it showed before.
+  Combo1->setCurrentIndex(-1);
+  Combo1->setEditText(textBefore);
+}
+
+void Form1::Command1_Click() {
+  const WarmUpOutcome outcome =
+      RunWarmUp(services_.printers, services_.printer, services_.spooler,
+                Combo1->currentText().toStdString());
+  if (outcome.status == WarmUpOutcome::Status::Sent) ShowAboutWindow();
+  services_.msgBox.Show(this, QString::fromStdString(outcome.message));
+}
+
+void Form1::Exit_Click() { QApplication::exit(0); }
+
+void Form1::About_Click() { ShowAboutWindow(); }
+
+void Form1::Image1_Click() { ShowAboutWindow(); }
+
+void Form1::ShowAboutWindow() {
+  if (!aboutWindow_) {
+    aboutWindow_ = new frmAbout(services_);
+    connect(aboutWindow_, &frmAbout::unloaded, this, [this] { aboutWindow_ = nullptr; });
+    aboutWindow_->show();
+    CentreOnScreen(*aboutWindow_);
+    return;
+  }
+  aboutWindow_->show();
+  aboutWindow_->raise();
+  aboutWindow_->activateWindow();
+}
+
+}  // namespace brisakett
