@@ -51,6 +51,10 @@ Form1::Form1(const Services& services) : services_(services) {
   auto* client = new QWidget(this);
   client->setObjectName("client");
   client->setFont(WindowFont());
+  client->setAutoFillBackground(true);
+  QPalette background = client->palette();
+  background.setColor(QPalette::Window, background.color(QPalette::Base));
+  client->setPalette(background);
   setCentralWidget(client);
 
   Image1 = new ClickableImage(client);

@@ -5,9 +5,16 @@
 namespace brisakett {
 namespace {
 
-std::string CupsReason() {
+constexpr int kConnectTimeoutMs = 5000;
+
+// CUPS's words for the last failure. When the connection itself broke,
+// CUPS may have no text of its own; then the status names the failure.
+std::string CupsReason(const char* statusText) {
   const char* text = cupsLastErrorString();
-  return text ? text : "";
+  if (text && *text) return text;
+  text = ippErrorString(cupsLastError());
+  if (cupsLastError() != IPP_STATUS_OK && text && *text) return text;
+  return statusText;
 }
 
 // One open destination. CUPS keeps the last error per thread, so each
@@ -26,7 +33,8 @@ public:
     int jobId = 0;
     const ipp_status_t status = cupsCreateDestJob(
         CUPS_HTTP_DEFAULT, dest_, info_, &jobId, documentName.c_str(), 0, nullptr);
-    if (status > IPP_STATUS_OK_CONFLICTING || jobId <= 0) return Failed();
+    if (status > IPP_STATUS_OK_CONFLICTING) return Failed(ippErrorString(status));
+    if (jobId <= 0) return Failed("The scheduler gave the job no number.");
     jobId_ = jobId;
     return true;
   }
@@ -36,17 +44,16 @@ public:
     const http_status_t status = cupsStartDestDocument(
         CUPS_HTTP_DEFAULT, dest_, info_, jobId_, documentName_.c_str(),
         CUPS_FORMAT_RAW, 0, nullptr, /*last_document=*/1);
-    if (status != HTTP_STATUS_CONTINUE) return Failed();
+    if (status != HTTP_STATUS_CONTINUE) return Failed(httpStatus(status));
     documentOpen_ = true;
     return true;
   }
 
   bool Write(std::string_view data, std::size_t& written) override {
     written = 0;
-    if (cupsWriteRequestData(CUPS_HTTP_DEFAULT, data.data(), data.size()) !=
-        HTTP_STATUS_CONTINUE) {
-      return Failed();
-    }
+    const http_status_t status =
+        cupsWriteRequestData(CUPS_HTTP_DEFAULT, data.data(), data.size());
+    if (status != HTTP_STATUS_CONTINUE) return Failed(httpStatus(status));
     written = data.size();
     return true;
   }
@@ -55,32 +62,40 @@ public:
 
   bool EndDoc() override {
     documentOpen_ = false;
-    if (cupsFinishDestDocument(CUPS_HTTP_DEFAULT, dest_, info_) >
-        IPP_STATUS_OK_CONFLICTING) {
-      return Failed();
-    }
+    const ipp_status_t status = cupsFinishDestDocument(CUPS_HTTP_DEFAULT, dest_, info_);
+    if (status > IPP_STATUS_OK_CONFLICTING) return Failed(ippErrorString(status));
     jobId_ = 0;
     return true;
   }
 
   void Abort() override {
     if (documentOpen_) {
-      // Ends the open request so the connection can carry the cancel; its
-      // own result does not matter, the job goes either way.
+      // The default connection is busy with the open document, and ending
+      // the document first would let the scheduler start printing the half
+      // job. So the cancel goes over a connection of its own, and only then
+      // is the document ended, for a job that no longer prints.
+      if (jobId_ > 0) CancelOnOwnConnection();
       cupsFinishDestDocument(CUPS_HTTP_DEFAULT, dest_, info_);
       documentOpen_ = false;
-    }
-    if (jobId_ > 0) {
+    } else if (jobId_ > 0) {
       cupsCancelDestJob(CUPS_HTTP_DEFAULT, dest_, jobId_);
-      jobId_ = 0;
     }
+    jobId_ = 0;
   }
 
   std::string LastError() const override { return lastError_; }
 
 private:
-  bool Failed() {
-    lastError_ = CupsReason();
+  void CancelOnOwnConnection() {
+    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(),
+                                /*blocking=*/1, kConnectTimeoutMs, nullptr);
+    if (!http) return;  // no scheduler, no job to print
+    cupsCancelDestJob(http, dest_, jobId_);
+    httpClose(http);
+  }
+
+  bool Failed(const char* statusText) {
+    lastError_ = CupsReason(statusText);
     return false;
   }
 

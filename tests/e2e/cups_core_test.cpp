@@ -221,6 +221,62 @@ TEST_F(WarmUpThroughCups, RejectingPrinterFailsWithTheSchedulersReasonAndKeepsNo
   EXPECT_TRUE(Printer("Closed").Jobs().empty());
 }
 
+// The real spooler, with one call made to fail after it did its work: the
+// document is fully sent but its end is never acknowledged. What was sent
+// must not print; the job must be cancelled.
+class FailingAtSpooler final : public Spooler {
+public:
+  FailingAtSpooler(Spooler& real, std::string failAt) : real_(real), failAt_(std::move(failAt)) {}
+
+  std::unique_ptr<SpoolerPrinter> Open(const std::string& deviceName) override {
+    std::unique_ptr<SpoolerPrinter> printer = real_.Open(deviceName);
+    if (!printer) return nullptr;
+    return std::make_unique<Printer>(std::move(printer), failAt_);
+  }
+
+private:
+  class Printer final : public SpoolerPrinter {
+  public:
+    Printer(std::unique_ptr<SpoolerPrinter> real, std::string failAt)
+        : real_(std::move(real)), failAt_(std::move(failAt)) {}
+    bool StartDoc(const std::string& name) override { return real_->StartDoc(name); }
+    bool StartPage() override { return real_->StartPage(); }
+    bool Write(std::string_view data, std::size_t& written) override {
+      const bool sent = real_->Write(data, written);
+      return sent && failAt_ != "Write";
+    }
+    bool EndPage() override { return real_->EndPage(); }
+    bool EndDoc() override { return failAt_ != "EndDoc" && real_->EndDoc(); }
+    void Abort() override { real_->Abort(); }
+    std::string LastError() const override { return "injected failure"; }
+
+  private:
+    std::unique_ptr<SpoolerPrinter> real_;
+    std::string failAt_;
+  };
+
+  Spooler& real_;
+  std::string failAt_;
+};
+
+TEST_F(WarmUpThroughCups, FailureAfterTheDataWasSentCancelsTheJobBeforeItPrints) {
+  for (const std::string failAt : {"Write", "EndDoc"}) {
+    SCOPED_TRACE(failAt);
+    const std::size_t jobsBefore = Cupsd().Jobs().size();
+    const std::size_t printedBefore = Printer("Gamma").Jobs().size();
+    FailingAtSpooler spooler(spooler_, failAt);
+
+    const JobResult result = SubmitWarmUpJob(spooler, "Gamma");
+    EXPECT_EQ(result.status, JobResult::Status::Failed);
+
+    const std::vector<SpooledJob> jobs = JobsAfter(Cupsd().Jobs(), jobsBefore);
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].state, "canceled");
+    // Give a printing job time to reach the printer, were it printing.
+    EXPECT_FALSE(Printer("Gamma").WaitForJobs(printedBefore + 1, std::chrono::seconds(2)));
+  }
+}
+
 // ---------------------------------------------------------------------------
 class CupsWithoutDefault : public ::testing::Test {
 protected:

@@ -67,6 +67,8 @@ private slots:
     Rig rig({"Laser"}, "Laser");
     QCOMPARE(rig.form->windowTitle(), QString("Brisakett"));
     QCOMPARE(rig.form->centralWidget()->size(), QSize(433, 218));
+    QCOMPARE(rig.form->centralWidget()->palette().color(QPalette::Window),
+             rig.form->palette().color(QPalette::Base));
     QVERIFY(!rig.form->windowIcon().isNull());
 
     const QList<std::pair<const char*, QRect>> geometry = {
