@@ -1,5 +1,7 @@
 #include "posix/posix_process_starter.h"
 
+#include "posix/spawn_attributes.h"
+
 #include <cerrno>
 #include <csignal>
 #include <system_error>
@@ -12,31 +14,6 @@
 
 namespace brisakett {
 namespace {
-
-class SpawnAttributes {
-public:
-  // The program starts with default signal handling and nothing blocked,
-  // whatever this program set up for itself, and in a new session.
-  SpawnAttributes() {
-    posix_spawnattr_init(&attributes_);
-    sigset_t none;
-    sigemptyset(&none);
-    sigset_t all;
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attributes_, &none);
-    posix_spawnattr_setsigdefault(&attributes_, &all);
-    posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK |
-                                               POSIX_SPAWN_SETSIGDEF);
-  }
-  ~SpawnAttributes() { posix_spawnattr_destroy(&attributes_); }
-  SpawnAttributes(const SpawnAttributes&) = delete;
-  SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-
-  const posix_spawnattr_t* get() const { return &attributes_; }
-
-private:
-  posix_spawnattr_t attributes_;
-};
 
 void ReapWhenDone(pid_t pid) {
   try {
@@ -60,7 +37,7 @@ bool PosixProcessStarter::FileExists(const std::string& path) const {
 bool PosixProcessStarter::StartDetached(const std::string& path) {
   std::string program = path;
   char* argv[] = {program.data(), nullptr};
-  const SpawnAttributes attributes;
+  const SpawnAttributes attributes(/*newSession=*/true);
   pid_t pid = 0;
   // glibc reports a failed exec (a folder, a file without execute rights,
   // not a program) as posix_spawn's own result.

@@ -1,5 +1,7 @@
 #include "child_process.h"
 
+#include "posix/spawn_attributes.h"
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -23,31 +25,6 @@ std::vector<char*> ArgumentPointers(const std::vector<std::string>& argv) {
   return pointers;
 }
 
-// A child starts with no blocked signals and the stop signals at their
-// defaults, whatever the caller set up for itself (the demo spooler blocks
-// SIGINT and SIGTERM to wait for them; cupsd must still be stoppable).
-class SpawnAttributes {
-public:
-  SpawnAttributes() {
-    posix_spawnattr_init(&attributes_);
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attributes_, &none);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    for (const int signal : {SIGINT, SIGTERM, SIGPIPE, SIGCHLD, SIGHUP}) {
-      sigaddset(&defaults, signal);
-    }
-    posix_spawnattr_setsigdefault(&attributes_, &defaults);
-    posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  }
-  ~SpawnAttributes() { posix_spawnattr_destroy(&attributes_); }
-  const posix_spawnattr_t* get() const { return &attributes_; }
-
-private:
-  posix_spawnattr_t attributes_;
-};
-
 class FileActions {
 public:
   FileActions() { posix_spawn_file_actions_init(&actions_); }
@@ -62,7 +39,7 @@ pid_t Spawn(const std::vector<std::string>& argv, FileActions& actions) {
   if (argv.empty() || argv[0].empty()) return -1;
   pid_t pid = -1;
   std::vector<char*> pointers = ArgumentPointers(argv);
-  SpawnAttributes attributes;
+  const SpawnAttributes attributes(/*newSession=*/false);
   if (posix_spawn(&pid, argv[0].c_str(), actions.get(), attributes.get(), pointers.data(),
                   environ) != 0) {
     return -1;
