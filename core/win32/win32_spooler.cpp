@@ -1,0 +1,103 @@
+#include "win32/win32_spooler.h"
+
+#include <windows.h>
+#include <winspool.h>
+
+#include "win32/print_datatype.h"
+#include "win32/utf16.h"
+
+// wingdi.h makes StartDoc a macro for GDI's StartDocW; here it is the
+// SpoolerPrinter member.
+#undef StartDoc
+
+namespace brisakett {
+namespace {
+
+// The system's own words for an error code, without the line break that
+// FormatMessage puts after them.
+std::string SystemErrorText(DWORD code) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message(text ? text : L"", length);
+  LocalFree(text);
+  while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' ||
+                              message.back() == L' ')) {
+    message.pop_back();
+  }
+  if (message.empty()) return "Windows error " + std::to_string(code);
+  return Utf8FromWide(message);
+}
+
+class Win32Printer final : public SpoolerPrinter {
+public:
+  explicit Win32Printer(HANDLE handle) : handle_(handle) {}
+  ~Win32Printer() override { ClosePrinter(handle_); }
+
+  Win32Printer(const Win32Printer&) = delete;
+  Win32Printer& operator=(const Win32Printer&) = delete;
+
+  bool StartDoc(const std::string& documentName) override {
+    std::wstring name = WideFromUtf8(documentName);
+    std::wstring datatype = ChooseDatatype(OfferedDatatypes(handle_));
+    DOC_INFO_1W document{};
+    document.pDocName = name.data();
+    document.pOutputFile = nullptr;
+    document.pDatatype = datatype.data();
+    if (StartDocPrinterW(handle_, 1, reinterpret_cast<LPBYTE>(&document)) == 0) {
+      return Failed();
+    }
+    documentOpen_ = true;
+    return true;
+  }
+
+  bool StartPage() override { return StartPagePrinter(handle_) || Failed(); }
+
+  bool Write(std::string_view data, std::size_t& written) override {
+    DWORD taken = 0;
+    const BOOL wrote = WritePrinter(handle_, const_cast<char*>(data.data()),
+                                    static_cast<DWORD>(data.size()), &taken);
+    written = taken;
+    return wrote || Failed();
+  }
+
+  bool EndPage() override { return EndPagePrinter(handle_) || Failed(); }
+
+  // A document whose end failed still counts as open, so that Abort
+  // cancels what the spooler kept of it.
+  bool EndDoc() override {
+    if (!EndDocPrinter(handle_)) return Failed();
+    documentOpen_ = false;
+    return true;
+  }
+
+  void Abort() override {
+    if (documentOpen_) AbortPrinter(handle_);
+    documentOpen_ = false;
+  }
+
+  std::string LastError() const override { return lastError_; }
+
+private:
+  // Reads the reason at once, before another call can overwrite it.
+  bool Failed() {
+    lastError_ = SystemErrorText(GetLastError());
+    return false;
+  }
+
+  HANDLE handle_;
+  bool documentOpen_ = false;
+  std::string lastError_;
+};
+
+}  // namespace
+
+std::unique_ptr<SpoolerPrinter> Win32Spooler::Open(const std::string& deviceName) {
+  std::wstring name = WideFromUtf8(deviceName);
+  HANDLE handle = nullptr;
+  if (!OpenPrinterW(name.data(), &handle, nullptr)) return nullptr;
+  return std::make_unique<Win32Printer>(handle);
+}
+
+}  // namespace brisakett

@@ -1,0 +1,252 @@
+// The Windows build of brisakett-send, run under Wine, against a private
+// CUPS scheduler of this test: Wine's spooler hands every job to the
+// scheduler named by CUPS_SERVER, whose queues print to capture printers.
+// So the Win32 spooler calls (OpenPrinterW ... EndDocPrinter) are checked
+// where it counts, at the printer.
+//
+// scripts/test-windows runs this with BRISAKETT_WINDOWS_BIN naming the
+// cross-build's bin folder and WINEPREFIX naming a prepared Wine prefix.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <thread>
+#include <string>
+#include <vector>
+
+#include "capture_server.h"
+#include "child_process.h"
+#include "private_cupsd.h"
+#include "temp_folder.h"
+#include "warmup_stream.h"
+
+extern char** environ;
+
+namespace brisakett {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::PrivateCupsd;
+using testing::SpooledJob;
+using tools::CaptureServer;
+
+constexpr auto kJobTimeout = 30s;
+
+// A name outside every ANSI code page: the program must hand it to the
+// spooler as UTF-16 to reach this printer.
+const std::string kWideName = "Drucker-\u03a9";
+
+struct WineRun {
+  int status = -1;
+  std::string out;  // standard output, as bytes
+  std::string err;  // standard error, as bytes
+};
+
+std::string ReadFile(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Runs the Windows brisakett-send under Wine with standard output and error
+// going to files, so that both arrive as the bytes the program wrote.
+WineRun SendUnderWine(const std::vector<std::string>& arguments) {
+  const char* bin = std::getenv("BRISAKETT_WINDOWS_BIN");
+  const char* wineVariable = std::getenv("BRISAKETT_WINE");
+  const std::string wine = wineVariable ? wineVariable : testing::FindProgram("wine");
+  std::vector<std::string> command = {wine, std::string(bin ? bin : "") + "/brisakett-send.exe"};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& part : command) argv.push_back(part.data());
+  argv.push_back(nullptr);
+
+  testing::TempFolder folder;
+  const std::string outFile = (folder.path() / "out").string();
+  const std::string errFile = (folder.path() / "err").string();
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  pid_t pid = -1;
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+
+  WineRun run;
+  if (spawned != 0) return run;
+  int status = 0;
+  if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) run.status = WEXITSTATUS(status);
+  run.out = ReadFile(outFile);
+  run.err = ReadFile(errFile);
+  return run;
+}
+
+// The scheduler reports a job's queue as it appears in the printer's URI.
+std::string PercentDecoded(const std::string& text) {
+  std::string decoded;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size()) {
+      decoded += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      decoded += text[i];
+    }
+  }
+  return decoded;
+}
+
+// Gamma, Alpha, Beta (the default), Closed (refuses jobs) and kWideName,
+// each printing to a capture printer of its own.
+class BrisakettSendUnderWine : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    why_ = new std::string;
+    cupsd_ = PrivateCupsd::Start(why_).release();
+    if (!cupsd_) return;
+    printers_ = new std::map<std::string, std::unique_ptr<CaptureServer>>;
+    for (const std::string queue : {"Gamma", "Alpha", "Beta", "Closed", kWideName.c_str()}) {
+      auto printer = std::make_unique<CaptureServer>();
+      if (!cupsd_->AddQueue(queue, printer->Port(), why_)) return Abandon();
+      printers_->emplace(queue, std::move(printer));
+    }
+    if (!cupsd_->SetDefault("Beta", why_) || !cupsd_->Reject("Closed", why_)) Abandon();
+  }
+  static void TearDownTestSuite() {
+    Abandon();
+    delete printers_;
+    printers_ = nullptr;
+    delete why_;
+    why_ = nullptr;
+  }
+  static void Abandon() {
+    delete cupsd_;
+    cupsd_ = nullptr;
+  }
+
+  void SetUp() override {
+    ASSERT_NE(std::getenv("BRISAKETT_WINDOWS_BIN"), nullptr)
+        << "set BRISAKETT_WINDOWS_BIN to the Windows build's bin folder (scripts/test-windows)";
+    ASSERT_NE(cupsd_, nullptr) << "no private cupsd: " << *why_;
+  }
+
+  CaptureServer& Printer(const std::string& queue) { return *printers_->at(queue); }
+
+  std::map<std::string, std::size_t> ReceivedCounts() {
+    std::map<std::string, std::size_t> counts;
+    for (const auto& [queue, printer] : *printers_) counts[queue] = printer->Jobs().size();
+    return counts;
+  }
+
+  // Checks that `queue`, and no other printer, received the stream once
+  // more, in a completed job "Command Print" of one page.
+  void ExpectOneWarmUpAt(const std::string& queue,
+                         const std::map<std::string, std::size_t>& receivedBefore,
+                         std::size_t jobsBefore) {
+    ASSERT_TRUE(Printer(queue).WaitForJobs(receivedBefore.at(queue) + 1, kJobTimeout))
+        << cupsd_->ErrorLog();
+    EXPECT_EQ(Printer(queue).Jobs().back(), kWarmUpStream);
+    for (const auto& [name, count] : ReceivedCounts()) {
+      EXPECT_EQ(count, receivedBefore.at(name) + (name == queue ? 1 : 0)) << name;
+    }
+    ASSERT_TRUE(cupsd_->WaitForCompletedJobs(jobsBefore + 1, kJobTimeout));
+    const std::vector<SpooledJob> jobs = cupsd_->Jobs();
+    ASSERT_EQ(jobs.size(), jobsBefore + 1);
+    EXPECT_EQ(PercentDecoded(jobs.back().queue), queue);
+    EXPECT_EQ(jobs.back().title, "Command Print");
+    EXPECT_EQ(jobs.back().pages, 1);
+  }
+
+  static PrivateCupsd* cupsd_;
+  static std::map<std::string, std::unique_ptr<CaptureServer>>* printers_;
+  static std::string* why_;
+};
+
+PrivateCupsd* BrisakettSendUnderWine::cupsd_ = nullptr;
+std::map<std::string, std::unique_ptr<CaptureServer>>* BrisakettSendUnderWine::printers_ = nullptr;
+std::string* BrisakettSendUnderWine::why_ = nullptr;
+
+TEST_F(BrisakettSendUnderWine, ListsTheSchedulersPrintersAndMarksTheDefault) {
+  const WineRun run = SendUnderWine({"--list"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::vector<std::string> lines;
+  std::istringstream text(run.out);
+  for (std::string line; std::getline(text, line);) {
+    EXPECT_TRUE(!line.empty() && line.back() == '\r') << "Windows line end expected";
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  std::sort(lines.begin(), lines.end());
+  EXPECT_EQ(lines, (std::vector<std::string>{"  Alpha", "  Closed", "  " + kWideName, "  Gamma",
+                                             "* Beta"}));
+}
+
+TEST_F(BrisakettSendUnderWine, SendsTheStreamByteForByteAsOneJobOfOnePage) {
+  const auto receivedBefore = ReceivedCounts();
+  const std::size_t jobsBefore = cupsd_->Jobs().size();
+  const WineRun run = SendUnderWine({"Alpha"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "Kommando ausgef\xc3\xbchrt\r\n");
+  EXPECT_EQ(run.err, "");
+  ExpectOneWarmUpAt("Alpha", receivedBefore, jobsBefore);
+}
+
+TEST_F(BrisakettSendUnderWine, WakesTheDefaultPrinterAndOneNamedOutsideTheAnsiCodePage) {
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{}, std::vector<std::string>{kWideName}}) {
+    const std::string queue = arguments.empty() ? "Beta" : kWideName;
+    SCOPED_TRACE(queue);
+    const auto receivedBefore = ReceivedCounts();
+    const std::size_t jobsBefore = cupsd_->Jobs().size();
+    const WineRun run = SendUnderWine(arguments);
+    EXPECT_EQ(run.status, 0) << run.err;
+    ExpectOneWarmUpAt(queue, receivedBefore, jobsBefore);
+  }
+}
+
+TEST_F(BrisakettSendUnderWine, RefusedJobFailsWithTheReasonAndNothingArrives) {
+  const auto receivedBefore = ReceivedCounts();
+  const WineRun run = SendUnderWine({"Closed"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  // Wine reports the refusal at EndDocPrinter with a code of its own;
+  // whatever the words, they follow the heading on a line of their own.
+  const std::string heading = "Kommando fehlgeschlagen\r\n";
+  ASSERT_EQ(run.err.substr(0, heading.size()), heading) << run.err;
+  EXPECT_GT(run.err.size(), heading.size() + 2);
+  EXPECT_EQ(run.err.substr(run.err.size() - 2), "\r\n");
+
+  std::this_thread::sleep_for(1s);  // a job would have reached the printer by now
+  EXPECT_EQ(ReceivedCounts(), receivedBefore);
+  for (const SpooledJob& job : cupsd_->Jobs()) EXPECT_NE(job.queue, "Closed") << job.id;
+}
+
+TEST_F(BrisakettSendUnderWine, UnknownPrintersAndWrongCommandLinesHaveTheirOwnStatus) {
+  const std::size_t jobsBefore = cupsd_->Jobs().size();
+
+  WineRun run = SendUnderWine({"alpha"});
+  EXPECT_EQ(run.status, 3);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "The Printer Name you typed wasn't recognized.\r\n");
+
+  run = SendUnderWine({"Alpha", "Beta"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
+
+  run = SendUnderWine({"--version"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "Brisakett 1.00\r\n");
+
+  EXPECT_EQ(cupsd_->Jobs().size(), jobsBefore);
+}
+
+}  // namespace
+}  // namespace brisakett
