@@ -2,10 +2,10 @@
 
 #include <cups/cups.h>
 
+#include "cups/cups_connection.h"
+
 namespace brisakett {
 namespace {
-
-constexpr int kConnectTimeoutMs = 5000;
 
 // CUPS's words for the last failure. When the connection itself broke,
 // CUPS may have no text of its own; then the status names the failure.
@@ -21,7 +21,8 @@ std::string CupsReason(const char* statusText) {
 // failure's reason is read at once, on the calling thread, and kept.
 class CupsPrinter final : public SpoolerPrinter {
 public:
-  CupsPrinter(cups_dest_t* dest, cups_dinfo_t* info) : dest_(dest), info_(info) {}
+  CupsPrinter(std::unique_ptr<CupsConnection> connection, cups_dest_t* dest, cups_dinfo_t* info)
+      : connection_(std::move(connection)), http_(connection_->Http()), dest_(dest), info_(info) {}
 
   ~CupsPrinter() override {
     cupsFreeDestInfo(info_);
@@ -32,7 +33,7 @@ public:
     documentName_ = documentName;
     int jobId = 0;
     const ipp_status_t status = cupsCreateDestJob(
-        CUPS_HTTP_DEFAULT, dest_, info_, &jobId, documentName.c_str(), 0, nullptr);
+        http_, dest_, info_, &jobId, documentName.c_str(), 0, nullptr);
     if (status > IPP_STATUS_OK_CONFLICTING) return Failed(ippErrorString(status));
     if (jobId <= 0) return Failed("The scheduler gave the job no number.");
     jobId_ = jobId;
@@ -42,7 +43,7 @@ public:
   // CUPS has no pages of its own: the one document is the one page.
   bool StartPage() override {
     const http_status_t status = cupsStartDestDocument(
-        CUPS_HTTP_DEFAULT, dest_, info_, jobId_, documentName_.c_str(),
+        http_, dest_, info_, jobId_, documentName_.c_str(),
         CUPS_FORMAT_RAW, 0, nullptr, /*last_document=*/1);
     if (status != HTTP_STATUS_CONTINUE) return Failed(httpStatus(status));
     documentOpen_ = true;
@@ -52,7 +53,7 @@ public:
   bool Write(std::string_view data, std::size_t& written) override {
     written = 0;
     const http_status_t status =
-        cupsWriteRequestData(CUPS_HTTP_DEFAULT, data.data(), data.size());
+        cupsWriteRequestData(http_, data.data(), data.size());
     if (status != HTTP_STATUS_CONTINUE) return Failed(httpStatus(status));
     written = data.size();
     return true;
@@ -62,7 +63,7 @@ public:
 
   bool EndDoc() override {
     documentOpen_ = false;
-    const ipp_status_t status = cupsFinishDestDocument(CUPS_HTTP_DEFAULT, dest_, info_);
+    const ipp_status_t status = cupsFinishDestDocument(http_, dest_, info_);
     if (status > IPP_STATUS_OK_CONFLICTING) return Failed(ippErrorString(status));
     jobId_ = 0;
     return true;
@@ -70,15 +71,15 @@ public:
 
   void Abort() override {
     if (documentOpen_) {
-      // The default connection is busy with the open document, and ending
+      // The job's connection is busy with the open document, and ending
       // the document first would let the scheduler start printing the half
       // job. So the cancel goes over a connection of its own, and only then
       // is the document ended, for a job that no longer prints.
       if (jobId_ > 0) CancelOnOwnConnection();
-      cupsFinishDestDocument(CUPS_HTTP_DEFAULT, dest_, info_);
+      cupsFinishDestDocument(http_, dest_, info_);
       documentOpen_ = false;
     } else if (jobId_ > 0) {
-      cupsCancelDestJob(CUPS_HTTP_DEFAULT, dest_, jobId_);
+      cupsCancelDestJob(http_, dest_, jobId_);
     }
     jobId_ = 0;
   }
@@ -87,11 +88,9 @@ public:
 
 private:
   void CancelOnOwnConnection() {
-    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(),
-                                /*blocking=*/1, kConnectTimeoutMs, nullptr);
-    if (!http) return;  // no scheduler, no job to print
-    cupsCancelDestJob(http, dest_, jobId_);
-    httpClose(http);
+    const CupsConnection connection;
+    if (!connection.Connected()) return;  // no scheduler, no job to print
+    cupsCancelDestJob(connection.Http(), dest_, jobId_);
   }
 
   bool Failed(const char* statusText) {
@@ -99,6 +98,8 @@ private:
     return false;
   }
 
+  std::unique_ptr<CupsConnection> connection_;
+  http_t* http_;
   cups_dest_t* dest_;
   cups_dinfo_t* info_;
   std::string documentName_;
@@ -116,15 +117,17 @@ std::unique_ptr<SpoolerPrinter> CupsSpooler::Open(const std::string& deviceName)
   const std::string instance =
       slash == std::string::npos ? std::string() : deviceName.substr(slash + 1);
 
-  cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.c_str(),
+  auto connection = std::make_unique<CupsConnection>();
+  if (!connection->Connected()) return nullptr;
+  cups_dest_t* dest = cupsGetNamedDest(connection->Http(), queue.c_str(),
                                        instance.empty() ? nullptr : instance.c_str());
   if (!dest) return nullptr;
-  cups_dinfo_t* info = cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest);
+  cups_dinfo_t* info = cupsCopyDestInfo(connection->Http(), dest);
   if (!info) {
     cupsFreeDests(1, dest);
     return nullptr;
   }
-  return std::make_unique<CupsPrinter>(dest, info);
+  return std::make_unique<CupsPrinter>(std::move(connection), dest, info);
 }
 
 }  // namespace brisakett

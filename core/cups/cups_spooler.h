@@ -4,9 +4,9 @@
 
 namespace brisakett {
 
-// Submits through the scheduler's own connection (CUPS_HTTP_DEFAULT), so a
-// private or remote scheduler named by CUPS_SERVER receives the job, not the
-// printer's device address.
+// Submits through a connection to the scheduler (CupsConnection, the server
+// CUPS_HTTP_DEFAULT would reach), so a private or remote scheduler named by
+// CUPS_SERVER receives the job, not the printer's device address.
 class CupsSpooler final : public Spooler {
 public:
   std::unique_ptr<SpoolerPrinter> Open(const std::string& deviceName) override;

@@ -19,6 +19,8 @@
 #include "cups/cups_spooler.h"
 #include "current_printer.h"
 #include "messages.h"
+#include "printing_setup.h"
+#include "require_scheduler.h"
 #include "private_cupsd.h"
 #include "warmup_job.h"
 #include "warmup_stream.h"
@@ -27,48 +29,14 @@ namespace brisakett {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::PrintingSetup;
 using testing::PrivateCupsd;
+using testing::StartPrinting;
 using testing::SpooledJob;
 using tools::CaptureServer;
 
 constexpr auto kJobTimeout = 20s;
 
-// A scheduler with one capture printer per queue.
-struct PrintingSetup {
-  std::unique_ptr<PrivateCupsd> cupsd;
-  std::map<std::string, std::unique_ptr<CaptureServer>> printers;
-  std::string why;  // why there is no scheduler
-
-  CaptureServer& Printer(const std::string& queue) { return *printers.at(queue); }
-};
-
-std::unique_ptr<PrintingSetup> StartPrinting(const std::vector<std::string>& queues,
-                                             const std::optional<std::string>& defaultQueue,
-                                             const std::vector<std::string>& rejecting = {}) {
-  auto setup = std::make_unique<PrintingSetup>();
-  std::unique_ptr<PrivateCupsd> cupsd = PrivateCupsd::Start(&setup->why);
-  if (!cupsd) return setup;
-  for (const std::string& queue : queues) {
-    auto printer = std::make_unique<CaptureServer>();
-    if (!cupsd->AddQueue(queue, printer->Port(), &setup->why)) return setup;
-    setup->printers.emplace(queue, std::move(printer));
-  }
-  if (defaultQueue && !cupsd->SetDefault(*defaultQueue, &setup->why)) return setup;
-  for (const std::string& queue : rejecting) {
-    if (!cupsd->Reject(queue, &setup->why)) return setup;
-  }
-  setup->cupsd = std::move(cupsd);
-  return setup;
-}
-
-// The tests need cupsd; on CI its absence is a failure, elsewhere a skip.
-#define REQUIRE_SCHEDULER(setup)                                              \
-  do {                                                                        \
-    if (!(setup).cupsd) {                                                     \
-      if (testing::CupsdRequired()) FAIL() << "no private cupsd: " << (setup).why; \
-      GTEST_SKIP() << "no private cupsd: " << (setup).why;                    \
-    }                                                                         \
-  } while (false)
 
 std::vector<SpooledJob> JobsAfter(const std::vector<SpooledJob>& jobs, std::size_t already) {
   return {jobs.begin() + static_cast<std::ptrdiff_t>(already), jobs.end()};

@@ -237,13 +237,20 @@ bool PrivateCupsd::Restart(std::string* why) {
 }
 
 void PrivateCupsd::UseThisScheduler() {
-  for (const char* name : {"CUPS_SERVER", "LPDEST", "PRINTER"}) {
+  for (const char* name : {"CUPS_SERVER", "LPDEST", "PRINTER", "HOME", "CUPS_SERVERROOT"}) {
     const char* value = std::getenv(name);
     savedEnvironment_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
   }
   setenv("CUPS_SERVER", socketPath_.c_str(), 1);
   unsetenv("LPDEST");
   unsetenv("PRINTER");
+  // The user's ~/.cups/lpoptions and the machine's /etc/cups/lpoptions and
+  // client.conf would otherwise choose the default printer or the server:
+  // point both at the scheduler's own (empty) client folder.
+  const std::string client = UserHome();
+  mkdir(client.c_str(), 0755);
+  setenv("HOME", client.c_str(), 1);
+  setenv("CUPS_SERVERROOT", client.c_str(), 1);
   // libcups reads CUPS_SERVER once per thread and then keeps its answer.
   cupsSetServer(socketPath_.c_str());
 }

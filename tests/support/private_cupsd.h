@@ -32,10 +32,12 @@ struct PrivateCupsdOptions {
 // never touches the machine's own scheduler or /etc/cups.
 //
 // While it lives, CUPS_SERVER names its socket, for this process and every
-// program it starts, and LPDEST and PRINTER are unset so the default printer
-// is the one SetDefault chose. libcups remembers its server per thread:
-// create it on the thread that makes the CUPS calls, or have other threads
-// pick CUPS_SERVER up before they first use CUPS.
+// program it starts, LPDEST and PRINTER are unset and HOME and
+// CUPS_SERVERROOT name an empty folder of its own, so the default printer is
+// the one SetDefault chose, whatever lpoptions the machine or user keeps.
+// libcups remembers its server per thread: create it on the thread that
+// makes the CUPS calls, or have other threads pick CUPS_SERVER up before
+// they first use CUPS.
 //
 // As root the scheduler runs its printer programs as lp, as an installed
 // CUPS does; any other user runs it as themselves.
@@ -52,6 +54,9 @@ public:
 
   const std::string& Folder() const { return folder_; }
   const std::string& SocketPath() const { return socketPath_; }
+  // The HOME that libcups sees while the scheduler lives: an lpoptions file
+  // written to its .cups folder is the user's.
+  std::string UserHome() const { return folder_ + "/client"; }
   // The loopback TCP port, or 0 without PrivateCupsdOptions::listenOnTcp.
   std::uint16_t TcpPort() const { return tcpPort_; }
 

@@ -8,96 +8,50 @@
 #include <QTest>
 
 #include "capture_server.h"
-#include "current_printer.h"
-#include "form1.h"
+#include "form1_program.h"
 #include "frm_about.h"
 #include "messages.h"
+#include "printing_setup.h"
 #include "private_cupsd.h"
-#include "recording_msg_box.h"
-#include "system_printing.h"
-#include "system_sys_info.h"
 #include "warmup_stream.h"
 
 using namespace brisakett;
 using namespace std::chrono_literals;
 using brisakett::testing::PrivateCupsd;
-using brisakett::testing::RecordingMsgBox;
+using brisakett::testing::Form1Program;
 using brisakett::tools::CaptureServer;
 
 class Form1CupsTest : public QObject {
   Q_OBJECT
 
-  std::unique_ptr<PrivateCupsd> cupsd_;
-  std::map<QString, std::unique_ptr<CaptureServer>> printers_;
+  std::unique_ptr<testing::PrintingSetup> setup_;
+  PrivateCupsd* cupsd_ = nullptr;
 
-  // The program as main() puts it together, on the private scheduler.
-  struct Program {
-    std::unique_ptr<PrinterCatalog> catalog = MakeSystemPrinterCatalog();
-    std::unique_ptr<Spooler> spooler = MakeSystemSpooler();
-    std::unique_ptr<Registry> registry = MakeSystemRegistry();
-    std::unique_ptr<ProcessStarter> processes = MakeSystemProcessStarter();
-    CurrentPrinter printer = CurrentPrinter::FromDefault(*catalog);
-    RecordingMsgBox msgBox;
-    Form1 form{Services{*catalog, *spooler, printer, *registry, *processes, msgBox}};
-
-    QComboBox* combo() { return form.findChild<QComboBox*>("Combo1"); }
-    QStringList list() {
-      QStringList items;
-      for (int i = 0; i < combo()->count(); ++i) items << combo()->itemText(i);
-      return items;
-    }
-    // Presses "OK" with `text` in the box; returns what the user was told.
-    QString pressOk(const QString& text) {
-      combo()->setEditText(text);
-      QTest::mouseClick(form.findChild<QPushButton*>("Command1"), Qt::LeftButton);
-      return msgBox.texts.isEmpty() ? QString() : msgBox.texts.takeLast();
-    }
-  };
-
-  bool addQueue(const QString& name) {
-    auto printer = std::make_unique<CaptureServer>();
-    std::string why;
-    if (!cupsd_->AddQueue(name.toStdString(), printer->Port(), &why)) {
-      qWarning("%s", why.c_str());
-      return false;
-    }
-    printers_[name] = std::move(printer);
-    return true;
-  }
-
-  std::size_t jobsIn(const char* queue) const {
-    std::size_t count = 0;
-    for (const auto& job : cupsd_->Jobs()) count += job.queue == queue;
-    return count;
+  // Presses "OK" with `text` in the box; returns what the user was told.
+  static QString pressOk(Form1Program& program, const QString& text) {
+    const QStringList told = program.PressOk(text).told;
+    return told.isEmpty() ? QString() : told.last();
   }
 
 private slots:
   void initTestCase() {
-    std::string why;
-    cupsd_ = PrivateCupsd::Start(&why);
-    if (!cupsd_) {
-      if (testing::CupsdRequired()) QFAIL(("cupsd did not start: " + why).c_str());
-      QSKIP(("cupsd did not start: " + why).c_str());
-    }
-    for (const char* name : {"Laser", "Tinte", "Zentrale"}) QVERIFY(addQueue(name));
-    QVERIFY(cupsd_->SetDefault("Tinte"));
+    setup_ = testing::StartPrinting({"Laser", "Tinte", "Zentrale"}, "Tinte");
+    QREQUIRE_SCHEDULER(*setup_);
+    cupsd_ = setup_->cupsd.get();
   }
 
-  void cleanupTestCase() {
-    cupsd_.reset();
-    printers_.clear();
-  }
+  void cleanupTestCase() { setup_.reset(); }
 
   void okWakesTheChosenPrinterThroughTheSpooler() {
-    Program program;
-    QCOMPARE(program.list(), QStringList({"Laser", "Tinte", "Zentrale"}));
-    QCOMPARE(program.combo()->currentText(), QString("Tinte"));
+    Form1Program program;
+    QCOMPARE(program.List(), QStringList({"Laser", "Tinte", "Zentrale"}));
+    QCOMPARE(program.Combo1()->currentText(), QString("Tinte"));
 
-    QCOMPARE(program.pressOk("Zentrale"), QString::fromUtf8("Kommando ausgeführt"));
+    QCOMPARE(pressOk(program, "Zentrale"), QString::fromUtf8("Kommando ausgeführt"));
     QVERIFY(program.form.AboutWindow() && program.form.AboutWindow()->isVisible());
     QCOMPARE(program.printer.DeviceName(), std::string("Tinte"));
 
-    CaptureServer& zentrale = *printers_.at("Zentrale");
+    CaptureServer& zentrale = setup_->Printer("Zentrale");
     QVERIFY(zentrale.WaitForJobs(1, 20s));
     QCOMPARE(zentrale.Jobs(), std::vector<std::string>{std::string(kWarmUpStream)});
     QVERIFY(cupsd_->WaitForCompletedJobs(1, 20s));
@@ -106,15 +60,15 @@ private slots:
     QCOMPARE(jobs[0].queue, std::string("Zentrale"));
     QCOMPARE(jobs[0].title, std::string("Command Print"));
     QCOMPARE(jobs[0].pages, 1);
-    QVERIFY(printers_.at("Laser")->Jobs().empty());
-    QVERIFY(printers_.at("Tinte")->Jobs().empty());
+    QVERIFY(setup_->Printer("Laser").Jobs().empty());
+    QVERIFY(setup_->Printer("Tinte").Jobs().empty());
   }
 
   void refusedJobIsReportedWithTheSchedulersReason() {
     QVERIFY(cupsd_->Reject("Laser"));
-    Program program;
+    Form1Program program;
     const std::size_t before = cupsd_->Jobs().size();
-    const QString told = program.pressOk("Laser");
+    const QString told = pressOk(program, "Laser");
     QVERIFY(cupsd_->Accept("Laser"));
 
     QVERIFY2(told.startsWith(QString::fromUtf8("Kommando fehlgeschlagen\n")), qPrintable(told));
@@ -125,11 +79,11 @@ private slots:
   }
 
   void unknownNamesSendNothing() {
-    Program program;
+    Form1Program program;
     const std::size_t before = cupsd_->Jobs().size();
     for (const QString& text : {QString("Combo1"), QString("laser"), QString("Tinte/x"),
                                 QString::fromUtf8("Drucker im Büro"), QString("a#b?c")}) {
-      QCOMPARE(program.pressOk(text), QString(messages::kPrinterNotRecognized));
+      QCOMPARE(pressOk(program, text), QString(messages::kPrinterNotRecognized));
     }
     QVERIFY(program.form.AboutWindow() == nullptr);
     QCOMPARE(cupsd_->Jobs().size(), before);
@@ -138,19 +92,19 @@ private slots:
   // Last: it stops the scheduler.
   void schedulerGoneIsReportedNotClaimed() {
     {
-      Program program;  // started while the scheduler ran
+      Form1Program program;  // started while the scheduler ran
       cupsd_->Stop();
       QElapsedTimer answered;
       answered.start();
-      const QString told = program.pressOk("Laser");
+      const QString told = pressOk(program, "Laser");
       QVERIFY2(answered.elapsed() < 5000, "the window hung on the dead scheduler");
       QVERIFY2(told != QString::fromUtf8(messages::kCommandExecuted), qPrintable(told));
       QVERIFY(program.form.AboutWindow() == nullptr);
     }
-    Program program;  // started without a scheduler
-    QVERIFY(program.list().isEmpty());
-    QCOMPARE(program.combo()->currentText(), QString("Combo1"));
-    QCOMPARE(program.pressOk("Combo1"), QString(messages::kPrinterNotRecognized));
+    Form1Program program;  // started without a scheduler
+    QVERIFY(program.List().isEmpty());
+    QCOMPARE(program.Combo1()->currentText(), QString("Combo1"));
+    QCOMPARE(pressOk(program, "Combo1"), QString(messages::kPrinterNotRecognized));
   }
 };
 

@@ -1,0 +1,16 @@
+#pragma once
+
+// For GoogleTest cases that need the private scheduler of a PrintingSetup.
+
+#include <gtest/gtest.h>
+
+#include "private_cupsd.h"
+
+// The tests need cupsd; on CI its absence is a failure, elsewhere a skip.
+#define REQUIRE_SCHEDULER(setup)                                              \
+  do {                                                                        \
+    if (!(setup).cupsd) {                                                     \
+      if (::brisakett::testing::CupsdRequired()) FAIL() << "no private cupsd: " << (setup).why; \
+      GTEST_SKIP() << "no private cupsd: " << (setup).why;                    \
+    }                                                                         \
+  } while (false)
