@@ -18,6 +18,7 @@ enum class RegistryKey : std::uintptr_t {};
 // Result codes, the Win32 numbers.
 inline constexpr long kErrorSuccess = 0;
 inline constexpr long kErrorFileNotFound = 2;
+inline constexpr long kErrorAccessDenied = 5;
 inline constexpr long kErrorInvalidHandle = 6;
 inline constexpr long kErrorMoreData = 234;
 

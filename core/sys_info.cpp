@@ -9,6 +9,8 @@ namespace {
 
 // Read control plus every key-specific right.
 constexpr std::uint32_t kKeyAccess = 0x2003F;
+// Read control plus the rights to read values and list subkeys (KEY_READ).
+constexpr std::uint32_t kKeyRead = 0x20019;
 constexpr std::uint32_t kValueBufferSize = 1024;
 
 // A DWORD is stored little-endian whatever the machine. Missing bytes
@@ -26,7 +28,11 @@ std::string DecimalOfDword(const std::array<unsigned char, kValueBufferSize>& da
 bool GetKeyValue(Registry& registry, RegistryRoot KeyRoot, const std::string& KeyName,
                  const std::string& SubKeyRef, std::string& KeyVal) {
   RegistryKey key{};
-  if (registry.OpenKey(KeyRoot, KeyName, kKeyAccess, key) != kErrorSuccess) {
+  long opened = registry.OpenKey(KeyRoot, KeyName, kKeyAccess, key);
+  // Windows refuses the write rights in kKeyAccess on HKEY_LOCAL_MACHINE to
+  // anyone not running as administrator; reading the value needs none.
+  if (opened == kErrorAccessDenied) opened = registry.OpenKey(KeyRoot, KeyName, kKeyRead, key);
+  if (opened != kErrorSuccess) {
     KeyVal.clear();
     return false;
   }

@@ -25,7 +25,7 @@ void ExpectEveryKeyClosed(const InMemoryRegistry& registry) {
 std::string ReadV(InMemoryRegistry& registry, bool& found) {
   std::string value = "before";
   found = GetKeyValue(registry, kRoot, kKey, "V", value);
-  EXPECT_EQ(registry.lastAccessMask, 0x2003Fu);
+  EXPECT_EQ(registry.accessMasks.empty() ? 0 : registry.accessMasks.front(), 0x2003Fu);
   ExpectEveryKeyClosed(registry);
   return value;
 }
@@ -143,6 +143,16 @@ TEST_F(StartSysInfoTest, StartsTheFirstChoiceAsItIs) {
   starter.files = {kFirstPath, "C:\\Tools\\MSINFO32.EXE"};
   EXPECT_TRUE(Start());
   EXPECT_EQ(starter.started, std::vector<std::string>{kFirstPath});
+}
+
+TEST_F(StartSysInfoTest, KeysThatOpenOnlyForReadingAreStillRead) {
+  // What a user without administrator rights gets on HKEY_LOCAL_MACHINE.
+  registry.SetValue(kHkeyLocalMachine, kMsinfo, "PATH", kRegSz, kFirstPath + "\0"s);
+  registry.ReadOnlyKey(kHkeyLocalMachine, kMsinfo);
+  starter.files = {kFirstPath};
+  EXPECT_TRUE(Start());
+  EXPECT_EQ(starter.started, std::vector<std::string>{kFirstPath});
+  EXPECT_EQ(registry.accessMasks, (std::vector<std::uint32_t>{0x2003F, 0x20019}));
 }
 
 TEST_F(StartSysInfoTest, FallsBackToMsinfo32InTheSecondChoicesFolder) {

@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "registry.h"
 
@@ -20,7 +21,7 @@ public:
   int opened = 0;
   int closed = 0;
   int badHandles = 0;  // calls with a key that is not open
-  std::uint32_t lastAccessMask = 0;
+  std::vector<std::uint32_t> accessMasks;  // of every OpenKey, in order
 
   // Names compare exactly; the value's data are `bytes` as they are.
   void SetValue(RegistryRoot root, const std::string& key, const std::string& name,
@@ -33,13 +34,19 @@ public:
     openFailures_[{root, key}] = result;
   }
 
+  // The key opens for reading only, as HKEY_LOCAL_MACHINE does for a user
+  // who is not an administrator: asking for more is refused.
+  void ReadOnlyKey(RegistryRoot root, const std::string& key) { readOnly_[{root, key}] = true; }
+
   long OpenKey(RegistryRoot root, const std::string& subKey, std::uint32_t accessMask,
                RegistryKey& key) override {
-    lastAccessMask = accessMask;
+    accessMasks.push_back(accessMask);
     const KeyPath path{root, subKey};
     if (const auto failure = openFailures_.find(path); failure != openFailures_.end()) {
       return failure->second;
     }
+    constexpr std::uint32_t kKeyRead = 0x20019;
+    if (readOnly_.contains(path) && (accessMask & ~kKeyRead) != 0) return kErrorAccessDenied;
     if (!keys_.contains(path)) return kErrorFileNotFound;
     ++opened;
     key = RegistryKey{nextHandle_};
@@ -84,6 +91,7 @@ private:
 
   std::map<KeyPath, std::map<std::string, Value>> keys_;
   std::map<KeyPath, long> openFailures_;
+  std::map<KeyPath, bool> readOnly_;
   std::map<std::uintptr_t, KeyPath> open_;
   std::uintptr_t nextHandle_ = 1;
 };
