@@ -4,23 +4,43 @@
 
 #include "cups/cups_connection.h"
 #include "cups/cups_dest_name.h"
+#include "cups/lpoptions_instances.h"
 
 namespace brisakett {
 
 std::vector<std::string> CupsPrinterCatalog::DeviceNames() const {
-  // cupsGetDests2 is the list every CUPS client shows: the scheduler's
-  // queues, the instances saved in lpoptions, and on a local scheduler the
-  // printers it finds on the network. It costs more per queue than asking
-  // for the names alone (docs/performance.md), which would lose the last
-  // two.
+  // One CUPS-Get-Printers request for the names alone, plus the instances
+  // saved in lpoptions: the same list as cupsGetDests2, which also asks for
+  // the default printer and some twenty attributes per queue, which libcups
+  // reads a few bytes per system call (half a second for 1000 queues).
+  // Printers found only by DNS-SD browsing, which cupsGetDests2 adds from a
+  // local scheduler, are not queues on the scheduler and are not listed.
+  ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+               "printer-name");
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
   const CupsConnection scheduler;
-  if (!scheduler.Connected()) return {};
-  cups_dest_t* dests = nullptr;
-  const int count = cupsGetDests2(scheduler.Http(), &dests);
+  if (!scheduler.Connected()) {
+    ippDelete(request);
+    return {};
+  }
+  ipp_t* response = cupsDoRequest(scheduler.Http(), request, "/");
+
+  std::vector<CupsDest> dests;
+  for (ipp_attribute_t* name = ippFindAttribute(response, "printer-name", IPP_TAG_NAME); name;
+       name = ippFindNextAttribute(response, "printer-name", IPP_TAG_NAME)) {
+    dests.push_back({ippGetString(name, 0, nullptr), {}});
+  }
+  ippDelete(response);
+  if (dests.empty()) return {};
+  AddLpoptionsInstances(dests);
+
   std::vector<std::string> names;
-  names.reserve(static_cast<std::size_t>(count > 0 ? count : 0));
-  for (int i = 0; i < count; ++i) names.push_back(CupsDestName(dests[i]));
-  cupsFreeDests(count, dests);
+  names.reserve(dests.size());
+  for (const CupsDest& dest : dests) {
+    names.push_back(dest.instance.empty() ? dest.queue : dest.queue + '/' + dest.instance);
+  }
   return names;
 }
 

@@ -1,21 +1,34 @@
-// The printer list against a real scheduler with instances saved in the
-// user's lpoptions: each is listed as "queue/instance" after its queue.
+// The printer list against a real scheduler, with instances saved in the
+// user's lpoptions: the list reads the names alone and merges lpoptions
+// itself, and must come out as libcups's own cupsGetDests2 lists it.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <cups/cups.h>
 
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "cups/cups_dest_name.h"
 #include "cups/cups_printer_catalog.h"
 #include "private_cupsd.h"
 
 namespace brisakett {
 namespace {
 
-TEST(CupsPrinterCatalog, ListsQueuesAndTheirSavedInstances) {
+std::vector<std::string> LibcupsDestNames() {
+  cups_dest_t* dests = nullptr;
+  const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+  std::vector<std::string> names;
+  for (int i = 0; i < count; ++i) names.push_back(CupsDestName(dests[i]));
+  cupsFreeDests(count, dests);
+  return names;
+}
+
+TEST(CupsPrinterCatalog, ListsQueuesAndSavedInstancesAsCupsGetDests2Does) {
   std::string why;
   std::unique_ptr<testing::PrivateCupsd> cupsd = testing::PrivateCupsd::Start(&why);
   if (!cupsd) {
@@ -27,14 +40,20 @@ TEST(CupsPrinterCatalog, ListsQueuesAndTheirSavedInstances) {
   }
   const std::filesystem::path lpoptions = cupsd->UserHome() + "/.cups/lpoptions";
   std::filesystem::create_directories(lpoptions.parent_path());
-  std::ofstream(lpoptions) << "Dest Gamma/Zweit copies=2\n"
+  std::ofstream(lpoptions) << "# instances of listed queues; a queue spelled in another case\n"
+                              "# is shown as spelled here first\n"
+                              "Dest Gamma/Zweit copies=2\n"
+                              "Dest alpha/erst\n"
                               "Default Gamma/Aa\n"
+                              "Dest Gamma/zweit\n"
                               "Dest Missing/x\n"
-                              "Dest beta sides=two-sided-long-edge\n";
+                              "Dest BETA sides=two-sided-long-edge\n";
 
   const CupsPrinterCatalog catalog;
-  EXPECT_THAT(catalog.DeviceNames(),
-              ::testing::ElementsAre("Alpha", "beta", "Gamma", "Gamma/Aa", "Gamma/Zweit"));
+  const std::vector<std::string> listed = catalog.DeviceNames();
+  EXPECT_THAT(listed, ::testing::ElementsAre("alpha", "alpha/erst", "BETA", "Gamma", "Gamma/Aa",
+                                             "Gamma/Zweit"));
+  EXPECT_EQ(listed, LibcupsDestNames());
   EXPECT_EQ(catalog.DefaultDeviceName(), "Gamma/Aa");
 }
 

@@ -1,0 +1,10 @@
+// The floor the toolkit sets: an empty Qt Widgets window and its event loop.
+#include <QApplication>
+#include <QWidget>
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QWidget window;
+  window.show();
+  return app.exec();
+}

@@ -1,0 +1,72 @@
+#include "scheduler_setup.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace brisakett::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+// What lpadmin -p NAME -E -v URI -m raw leaves in printers.conf, less the
+// fields the scheduler fills in itself (UUID, state times).
+std::string PrinterEntry(const std::string& name, int id, std::uint16_t port, bool isDefault) {
+  const char* tag = isDefault ? "DefaultPrinter" : "Printer";
+  std::ostringstream entry;
+  entry << '<' << tag << ' ' << name << ">\n"
+        << "PrinterId " << id << "\n"
+        << "Info " << name << "\n"
+        << "DeviceURI socket://127.0.0.1:" << port << "\n"
+        << "State Idle\n"
+        << "Type 4\n"
+        << "Accepting Yes\n"
+        << "Shared No\n"
+        << "JobSheets none none\n"
+        << "QuotaPeriod 0\nPageLimit 0\nKLimit 0\n"
+        << "OpPolicy default\n"
+        << "ErrorPolicy retry-job\n"
+        << "</" << tag << ">\n";
+  return entry.str();
+}
+
+// Every request, Get-* included, one line each, in a log that is never
+// rotated, so the bench can count round trips; and the error log at the
+// level an installed scheduler has (Debian: warn), not the tests' debug,
+// whose dozens of lines per request would weigh on every figure.
+bool LogLikeAnInstalledScheduler(const fs::path& cupsdConf) {
+  std::ifstream in(cupsdConf);
+  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  if (text.find("AccessLogLevel all") != std::string::npos) return true;
+  std::ofstream out(cupsdConf, std::ios::app);
+  out << "AccessLogLevel all\nMaxLogSize 0\nLogLevel warn\n";
+  return static_cast<bool>(out);
+}
+
+}  // namespace
+
+std::string BenchQueueName(int number) {
+  char name[32];
+  std::snprintf(name, sizeof name, "Bench-%04d", number);
+  return name;
+}
+
+bool RestartWithQueues(testing::PrivateCupsd& cupsd, int count, std::uint16_t port,
+                       std::string* why) {
+  cupsd.Stop();
+  const fs::path conf = fs::path(cupsd.Folder()) / "conf";
+  std::ofstream printers(conf / "printers.conf", std::ios::trunc);
+  printers << "NextPrinterId " << count + 1 << "\n";
+  for (int number = 1; number <= count; ++number) {
+    printers << PrinterEntry(BenchQueueName(number), number, port, number == count);
+  }
+  printers.close();
+  if (!printers || !LogLikeAnInstalledScheduler(conf / "cupsd.conf")) {
+    if (why) *why = "cannot write the scheduler's configuration in " + conf.string();
+    return false;
+  }
+  return cupsd.Restart(why);
+}
+
+}  // namespace brisakett::bench

@@ -1,0 +1,26 @@
+// The program's window as main() builds it, but with its printer list and
+// spooler in memory: what the window itself costs, without the scheduler's
+// round trips.
+#include "brisakett_application.h"
+#include "current_printer.h"
+#include "fake_printing.h"
+#include "form1.h"
+#include "msg_box.h"
+#include "system_sys_info.h"
+
+int main(int argc, char** argv) {
+  brisakett::MsgBox msgBox;
+  brisakett::BrisakettApplication app(argc, argv, msgBox);
+
+  brisakett::testing::FakeCatalog printers;
+  printers.names = {"Bench-0001"};
+  printers.defaultName = "Bench-0001";
+  brisakett::testing::FakeSpooler spooler;
+  const auto registry = brisakett::MakeSystemRegistry();
+  const auto processes = brisakett::MakeSystemProcessStarter();
+  brisakett::CurrentPrinter printer = brisakett::CurrentPrinter::FromDefault(printers);
+
+  brisakett::Form1 form({printers, spooler, printer, *registry, *processes, msgBox});
+  form.show();
+  return app.exec();
+}
