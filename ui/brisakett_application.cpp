@@ -11,6 +11,8 @@ BrisakettApplication::BrisakettApplication(int& argc, char** argv, MsgBox& msgBo
     : QApplication(argc, argv), msgBox_(msgBox) {
   setApplicationName(QString::fromUtf8(messages::kAppTitle));
   setApplicationVersion(QString::fromUtf8(messages::kVersion));
+  // Lets Wayland shells match the window to its menu entry and icon.
+  setDesktopFileName(QStringLiteral(BRISAKETT_APP_ID));
 }
 
 bool BrisakettApplication::notify(QObject* receiver, QEvent* event) {

@@ -31,6 +31,7 @@ public:
 
   bool StartDoc(const std::string& documentName) override {
     documentName_ = documentName;
+    connection_->RenewPatience();
     int jobId = 0;
     const ipp_status_t status = cupsCreateDestJob(
         http_, dest_, info_, &jobId, documentName.c_str(), 0, nullptr);
@@ -42,6 +43,7 @@ public:
 
   // CUPS has no pages of its own: the one document is the one page.
   bool StartPage() override {
+    connection_->RenewPatience();
     const http_status_t status = cupsStartDestDocument(
         http_, dest_, info_, jobId_, documentName_.c_str(),
         CUPS_FORMAT_RAW, 0, nullptr, /*last_document=*/1);
@@ -63,23 +65,23 @@ public:
 
   bool EndDoc() override {
     documentOpen_ = false;
+    connection_->RenewPatience();
     const ipp_status_t status = cupsFinishDestDocument(http_, dest_, info_);
     if (status > IPP_STATUS_OK_CONFLICTING) return Failed(ippErrorString(status));
     jobId_ = 0;
     return true;
   }
 
+  // The cancel goes over a connection of its own: the job's connection may
+  // be busy with the open document, and ending the document first would let
+  // the scheduler start printing the half job; or it may be the one that
+  // just ran out of patience. Only then is an open document ended, for a
+  // job that no longer prints.
   void Abort() override {
+    if (jobId_ > 0) CancelOnOwnConnection();
     if (documentOpen_) {
-      // The job's connection is busy with the open document, and ending
-      // the document first would let the scheduler start printing the half
-      // job. So the cancel goes over a connection of its own, and only then
-      // is the document ended, for a job that no longer prints.
-      if (jobId_ > 0) CancelOnOwnConnection();
       cupsFinishDestDocument(http_, dest_, info_);
       documentOpen_ = false;
-    } else if (jobId_ > 0) {
-      cupsCancelDestJob(http_, dest_, jobId_);
     }
     jobId_ = 0;
   }

@@ -35,15 +35,26 @@ CupsDest* Find(std::vector<CupsDest>& dests, const std::string& queue,
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
+// As libcups reads a configuration line: a '#' starts a comment, and "\#"
+// stands for a '#' that belongs to the line.
+void StripComment(std::string& line) {
+  for (std::size_t at = 0; at < line.size(); ++at) {
+    if (line[at] == '\\' && at + 1 < line.size() && line[at + 1] == '#') {
+      line.erase(at, 1);
+    } else if (line[at] == '#') {
+      line.erase(at);
+      return;
+    }
+  }
+}
+
 // The destinations that the "Dest" and "Default" lines of one lpoptions
 // file name, in file order.
 std::vector<CupsDest> NamedIn(const std::string& file) {
   std::vector<CupsDest> named;
   std::ifstream in(file);
   for (std::string line; std::getline(in, line);) {
-    if (const std::size_t comment = line.find('#'); comment != std::string::npos) {
-      line.erase(comment);
-    }
+    StripComment(line);
     std::size_t at = 0;
     while (at < line.size() && IsBlank(line[at])) ++at;
     const std::size_t keywordEnd =

@@ -45,9 +45,8 @@ public:
     document.pDocName = name.data();
     document.pOutputFile = nullptr;
     document.pDatatype = datatype.data();
-    if (StartDocPrinterW(handle_, 1, reinterpret_cast<LPBYTE>(&document)) == 0) {
-      return Failed();
-    }
+    jobId_ = StartDocPrinterW(handle_, 1, reinterpret_cast<LPBYTE>(&document));
+    if (jobId_ == 0) return Failed();
     documentOpen_ = true;
     return true;
   }
@@ -72,9 +71,15 @@ public:
     return true;
   }
 
+  // AbortPrinter removes the document the handle has open; after a failed
+  // EndDocPrinter the spooler may no longer count one as open, so the job
+  // is then deleted by its number.
   void Abort() override {
-    if (documentOpen_) AbortPrinter(handle_);
+    if (documentOpen_ && !AbortPrinter(handle_) && jobId_ != 0) {
+      SetJobW(handle_, jobId_, 0, nullptr, JOB_CONTROL_DELETE);
+    }
     documentOpen_ = false;
+    jobId_ = 0;
   }
 
   std::string LastError() const override { return lastError_; }
@@ -87,6 +92,7 @@ private:
   }
 
   HANDLE handle_;
+  DWORD jobId_ = 0;
   bool documentOpen_ = false;
   std::string lastError_;
 };

@@ -47,12 +47,13 @@ TEST(CupsPrinterCatalog, ListsQueuesAndSavedInstancesAsCupsGetDests2Does) {
                               "Default Gamma/Aa\n"
                               "Dest Gamma/zweit\n"
                               "Dest Missing/x\n"
+                              "Dest Gamma/mit\\#Raute # a comment\n"
                               "Dest BETA sides=two-sided-long-edge\n";
 
   const CupsPrinterCatalog catalog;
   const std::vector<std::string> listed = catalog.DeviceNames();
   EXPECT_THAT(listed, ::testing::ElementsAre("alpha", "alpha/erst", "BETA", "Gamma", "Gamma/Aa",
-                                             "Gamma/Zweit"));
+                                             "Gamma/mit#Raute", "Gamma/Zweit"));
   EXPECT_EQ(listed, LibcupsDestNames());
   EXPECT_EQ(catalog.DefaultDeviceName(), "Gamma/Aa");
 }
