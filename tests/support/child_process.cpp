@@ -1,5 +1,7 @@
 #include "child_process.h"
 
+#include "temp_folder.h"
+
 #include "posix/spawn_attributes.h"
 
 #include <fcntl.h>
@@ -99,6 +101,27 @@ ProgramRun RunProgram(const std::vector<std::string>& argv) {
   }
   close(pipe[0]);
   run.exitStatus = WaitForExit(pid);
+  return run;
+}
+
+SeparateProgramRun RunProgramApart(const std::vector<std::string>& argv) {
+  // Files, not pipes: a program that fills one pipe while we read the
+  // other cannot stall.
+  TempFolder folder;
+  const std::string out = (folder.path() / "out").string();
+  const std::string err = (folder.path() / "err").string();
+  FileActions actions;
+  posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(actions.get(), 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
+  posix_spawn_file_actions_addopen(actions.get(), 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
+  SeparateProgramRun run;
+  const pid_t pid = Spawn(argv, actions);
+  if (pid < 0) return run;
+  run.exitStatus = WaitForExit(pid);
+  run.out = ReadFile(out);
+  run.err = ReadFile(err);
   return run;
 }
 

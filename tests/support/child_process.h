@@ -21,6 +21,15 @@ struct ProgramRun {
 // waits for it.
 ProgramRun RunProgram(const std::vector<std::string>& argv);
 
+struct SeparateProgramRun {
+  int exitStatus = -1;  // -1 when it could not start or was killed
+  std::string out;      // standard output, the bytes as written
+  std::string err;      // standard error, the bytes as written
+};
+
+// The same, keeping standard output and standard error apart.
+SeparateProgramRun RunProgramApart(const std::vector<std::string>& argv);
+
 // Starts argv[0] (a path) in the background, its output appended to
 // `logFile`, or sharing this process's output when `logFile` is empty.
 // Returns its process id, or -1 when it could not start.

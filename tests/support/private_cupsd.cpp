@@ -1,5 +1,7 @@
 #include "private_cupsd.h"
 
+#include "temp_folder.h"
+
 #include <arpa/inet.h>
 #include <cups/cups.h>
 #include <grp.h>
@@ -28,13 +30,6 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 bool WriteFile(const fs::path& file, const std::string& text) {
   std::ofstream out(file, std::ios::binary | std::ios::trunc);

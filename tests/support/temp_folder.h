@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -28,6 +29,12 @@ public:
 private:
   std::filesystem::path path_;
 };
+
+// The file's bytes as they are; empty when it cannot be read.
+inline std::string ReadFile(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 inline void WriteFile(const std::filesystem::path& file, const std::string& text,
                       std::filesystem::perms permissions) {

@@ -2,9 +2,6 @@
 // the same windows against the real scheduler are in form1_cups_test.cpp.
 
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QDesktopServices>
 #include <QLabel>
@@ -19,6 +16,7 @@
 #include "messages.h"
 #include "recording_msg_box.h"
 #include "system_sys_info.h"
+#include "temp_folder.h"
 #include "warmup_stream.h"
 
 using namespace brisakett;
@@ -243,43 +241,35 @@ private slots:
   }
 
   void systemInfoButtonStartsTheToolFoundOnPath() {
-    QTemporaryDir dir;
-    const QString toolDir = dir.filePath("tool dir");
-    QVERIFY(QDir().mkpath(toolDir));
-    const QString marker = dir.filePath("ran");
-    const QString tool = toolDir + "/kinfocenter";
-    QFile script(tool);
-    QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write(("#!/bin/sh\necho \"$0\" > '" + marker + "'\n").toUtf8());
-    script.close();
-    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-
-    const QByteArray savedPath = qgetenv("PATH");
-    qputenv("PATH", QFile::encodeName(toolDir));
-    {
-      Rig rig({}, std::nullopt);
+    testing::TempFolder folder;
+    const std::filesystem::path tool = folder.path() / "tool dir" / "kinfocenter";
+    testing::WriteRecorder(tool);
+    const auto pressSystemInfo = [](Rig& rig) {
       rig.form->About_Click();
       QTest::mouseClick(rig.form->AboutWindow()->findChild<QPushButton*>("cmdSysInfo"),
                         Qt::LeftButton);
-      const auto ranAs = [&] {
-        QFile ran(marker);
-        return ran.open(QIODevice::ReadOnly) ? ran.readAll().trimmed() : QByteArray();
-      };
-      QTRY_COMPARE(ranAs(), QFile::encodeName(tool));
+    };
+
+    // The registry looks along PATH as it is when it is made; the started
+    // tool then runs with the ordinary one.
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString(tool.parent_path().string()));
+    {
+      Rig rig({}, std::nullopt);
+      qputenv("PATH", savedPath);
+      pressSystemInfo(rig);
+      QCOMPARE(testing::RecorderLog(tool), std::string("0\n"));  // ran once, no arguments
       QVERIFY(rig.msgBox.texts.isEmpty());
     }
-    QFile::remove(marker);
-    qputenv("PATH", QFile::encodeName(dir.filePath("empty")));
+    std::filesystem::remove(tool.parent_path() / "ran");
+    qputenv("PATH", QByteArray::fromStdString((folder.path() / "empty").string()));
     {
       Rig rig({}, std::nullopt);
-      rig.form->About_Click();
-      QTest::mouseClick(rig.form->AboutWindow()->findChild<QPushButton*>("cmdSysInfo"),
-                        Qt::LeftButton);
+      qputenv("PATH", savedPath);
+      pressSystemInfo(rig);
       QCOMPARE(rig.msgBox.texts, QStringList{"System Information Is Unavailable At This Time"});
     }
-    qputenv("PATH", savedPath);
-    QTest::qWait(200);
-    QVERIFY(!QFile::exists(marker));
+    QCOMPARE(testing::RecorderLog(tool, std::chrono::milliseconds(200)), std::string());
   }
 
   void aboutWindowOutlivesTheMainWindow() {

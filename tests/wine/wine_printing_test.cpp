@@ -9,14 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -27,10 +22,7 @@
 #include "capture_server.h"
 #include "child_process.h"
 #include "private_cupsd.h"
-#include "temp_folder.h"
 #include "warmup_stream.h"
-
-extern char** environ;
 
 namespace brisakett {
 namespace {
@@ -46,48 +38,15 @@ constexpr auto kJobTimeout = 30s;
 // spooler as UTF-16 to reach this printer.
 const std::string kWideName = "Drucker-\u03a9";
 
-struct WineRun {
-  int status = -1;
-  std::string out;  // standard output, as bytes
-  std::string err;  // standard error, as bytes
-};
-
-std::string ReadFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// Runs the Windows brisakett-send under Wine with standard output and error
-// going to files, so that both arrive as the bytes the program wrote.
-WineRun SendUnderWine(const std::vector<std::string>& arguments) {
+// Runs the Windows brisakett-send under Wine, its standard output and error
+// kept apart as the bytes the program wrote.
+testing::SeparateProgramRun SendUnderWine(const std::vector<std::string>& arguments) {
   const char* bin = std::getenv("BRISAKETT_WINDOWS_BIN");
   const char* wineVariable = std::getenv("BRISAKETT_WINE");
   const std::string wine = wineVariable ? wineVariable : testing::FindProgram("wine");
   std::vector<std::string> command = {wine, std::string(bin ? bin : "") + "/brisakett-send.exe"};
   command.insert(command.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& part : command) argv.push_back(part.data());
-  argv.push_back(nullptr);
-
-  testing::TempFolder folder;
-  const std::string outFile = (folder.path() / "out").string();
-  const std::string errFile = (folder.path() / "err").string();
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-
-  WineRun run;
-  if (spawned != 0) return run;
-  int status = 0;
-  if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) run.status = WEXITSTATUS(status);
-  run.out = ReadFile(outFile);
-  run.err = ReadFile(errFile);
-  return run;
+  return testing::RunProgramApart(command);
 }
 
 // The scheduler reports a job's queue as it appears in the printer's URI.
@@ -175,8 +134,8 @@ std::map<std::string, std::unique_ptr<CaptureServer>>* BrisakettSendUnderWine::p
 std::string* BrisakettSendUnderWine::why_ = nullptr;
 
 TEST_F(BrisakettSendUnderWine, ListsTheSchedulersPrintersAndMarksTheDefault) {
-  const WineRun run = SendUnderWine({"--list"});
-  EXPECT_EQ(run.status, 0) << run.err;
+  const testing::SeparateProgramRun run = SendUnderWine({"--list"});
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
   std::vector<std::string> lines;
   std::istringstream text(run.out);
   for (std::string line; std::getline(text, line);) {
@@ -192,8 +151,8 @@ TEST_F(BrisakettSendUnderWine, ListsTheSchedulersPrintersAndMarksTheDefault) {
 TEST_F(BrisakettSendUnderWine, SendsTheStreamByteForByteAsOneJobOfOnePage) {
   const auto receivedBefore = ReceivedCounts();
   const std::size_t jobsBefore = cupsd_->Jobs().size();
-  const WineRun run = SendUnderWine({"Alpha"});
-  EXPECT_EQ(run.status, 0);
+  const testing::SeparateProgramRun run = SendUnderWine({"Alpha"});
+  EXPECT_EQ(run.exitStatus, 0);
   EXPECT_EQ(run.out, "Kommando ausgef\xc3\xbchrt\r\n");
   EXPECT_EQ(run.err, "");
   ExpectOneWarmUpAt("Alpha", receivedBefore, jobsBefore);
@@ -206,16 +165,16 @@ TEST_F(BrisakettSendUnderWine, WakesTheDefaultPrinterAndOneNamedOutsideTheAnsiCo
     SCOPED_TRACE(queue);
     const auto receivedBefore = ReceivedCounts();
     const std::size_t jobsBefore = cupsd_->Jobs().size();
-    const WineRun run = SendUnderWine(arguments);
-    EXPECT_EQ(run.status, 0) << run.err;
+    const testing::SeparateProgramRun run = SendUnderWine(arguments);
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
     ExpectOneWarmUpAt(queue, receivedBefore, jobsBefore);
   }
 }
 
 TEST_F(BrisakettSendUnderWine, RefusedJobFailsWithTheReasonAndNothingArrives) {
   const auto receivedBefore = ReceivedCounts();
-  const WineRun run = SendUnderWine({"Closed"});
-  EXPECT_EQ(run.status, 1);
+  const testing::SeparateProgramRun run = SendUnderWine({"Closed"});
+  EXPECT_EQ(run.exitStatus, 1);
   EXPECT_EQ(run.out, "");
   // Wine reports the refusal at EndDocPrinter with a code of its own;
   // whatever the words, they follow the heading on a line of their own.
@@ -232,17 +191,17 @@ TEST_F(BrisakettSendUnderWine, RefusedJobFailsWithTheReasonAndNothingArrives) {
 TEST_F(BrisakettSendUnderWine, UnknownPrintersAndWrongCommandLinesHaveTheirOwnStatus) {
   const std::size_t jobsBefore = cupsd_->Jobs().size();
 
-  WineRun run = SendUnderWine({"alpha"});
-  EXPECT_EQ(run.status, 3);
+  testing::SeparateProgramRun run = SendUnderWine({"alpha"});
+  EXPECT_EQ(run.exitStatus, 3);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "The Printer Name you typed wasn't recognized.\r\n");
 
   run = SendUnderWine({"Alpha", "Beta"});
-  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.exitStatus, 2);
   EXPECT_EQ(run.out, "");
 
   run = SendUnderWine({"--version"});
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.exitStatus, 0);
   EXPECT_EQ(run.out, "Brisakett 1.00\r\n");
 
   EXPECT_EQ(cupsd_->Jobs().size(), jobsBefore);
