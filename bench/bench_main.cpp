@@ -40,7 +40,7 @@
 #include "private_cupsd.h"
 #include "scheduler_setup.h"
 #include "system_printing.h"
-#include "system_sys_info.h"
+#include "system_services.h"
 #include "timed_process.h"
 #include "warmup_stream.h"
 
@@ -184,13 +184,9 @@ public:
 
 // The program as main() puts it together, in this process.
 struct Program {
-  std::unique_ptr<PrinterCatalog> catalog = MakeSystemPrinterCatalog();
-  std::unique_ptr<Spooler> spooler = MakeSystemSpooler();
-  std::unique_ptr<Registry> registry = MakeSystemRegistry();
-  std::unique_ptr<ProcessStarter> processes = MakeSystemProcessStarter();
-  CurrentPrinter printer = CurrentPrinter::FromDefault(*catalog);
+  SystemServices system;
   KeptMsgBox msgBox;
-  Form1 form{Services{*catalog, *spooler, printer, *registry, *processes, msgBox}};
+  Form1 form{system.With(msgBox)};
 };
 
 struct PressFigures {

@@ -1,11 +1,9 @@
 #include <exception>
 
 #include "brisakett_application.h"
-#include "current_printer.h"
 #include "form1.h"
 #include "msg_box.h"
-#include "system_printing.h"
-#include "system_sys_info.h"
+#include "system_services.h"
 
 int main(int argc, char** argv) {
   brisakett::MsgBox msgBox;
@@ -14,13 +12,8 @@ int main(int argc, char** argv) {
   // Loading the window runs before the event loop, so a failure there is
   // reported here the way the application object reports a handler's.
   try {
-    const auto printers = brisakett::MakeSystemPrinterCatalog();
-    const auto spooler = brisakett::MakeSystemSpooler();
-    const auto registry = brisakett::MakeSystemRegistry();
-    const auto processes = brisakett::MakeSystemProcessStarter();
-    brisakett::CurrentPrinter printer = brisakett::CurrentPrinter::FromDefault(*printers);
-
-    brisakett::Form1 form({*printers, *spooler, printer, *registry, *processes, msgBox});
+    brisakett::SystemServices system;
+    brisakett::Form1 form(system.With(msgBox));
     form.show();
     return app.exec();
   } catch (const std::exception& error) {

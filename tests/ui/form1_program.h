@@ -10,23 +10,18 @@
 
 #include <memory>
 
-#include "current_printer.h"
-#include "private_cupsd.h"
 #include "form1.h"
+#include "private_cupsd.h"
 #include "recording_msg_box.h"
-#include "system_printing.h"
-#include "system_sys_info.h"
+#include "system_services.h"
 
 namespace brisakett::testing {
 
 struct Form1Program {
-  std::unique_ptr<PrinterCatalog> catalog = MakeSystemPrinterCatalog();
-  std::unique_ptr<Spooler> spooler = MakeSystemSpooler();
-  std::unique_ptr<Registry> registry = MakeSystemRegistry();
-  std::unique_ptr<ProcessStarter> processes = MakeSystemProcessStarter();
-  CurrentPrinter printer = CurrentPrinter::FromDefault(*catalog);
+  SystemServices system;
+  CurrentPrinter& printer = system.printer;
   RecordingMsgBox msgBox;
-  Form1 form{Services{*catalog, *spooler, printer, *registry, *processes, msgBox}};
+  Form1 form{system.With(msgBox)};
 
   Form1Program() { form.show(); }
 
