@@ -22,18 +22,29 @@ int wmain(int argc, wchar_t** argv) {
   std::ostream out(&outBuffer);
   std::ostream err(&errBuffer);
 
-  const auto printers = brisakett::MakeSystemPrinterCatalog();
-  const auto spooler = brisakett::MakeSystemSpooler();
-  const int status = brisakett::RunSendCommand(arguments, *printers, *spooler, out, err);
+  brisakett::SpoolerLogin login;
+  const auto printers = brisakett::MakeSystemPrinterCatalog(login);
+  const auto spooler = brisakett::MakeSystemSpooler(login);
+  const int status = brisakett::RunSendCommand(arguments, login, *printers, *spooler, out, err);
   out.flush();
   err.flush();
   return status;
 }
 #else
+#include <csignal>
+
+#include "terminal_password_prompt.h"
+
 int main(int argc, char** argv) {
-  const auto printers = brisakett::MakeSystemPrinterCatalog();
-  const auto spooler = brisakett::MakeSystemSpooler();
-  return brisakett::RunSendCommand({argv + 1, argv + argc}, *printers, *spooler, std::cout,
-                                   std::cerr);
+  // A print server that goes away mid-request must be a failure to report,
+  // not a SIGPIPE that ends the program without a word.
+  std::signal(SIGPIPE, SIG_IGN);
+  brisakett::TerminalPasswordPrompt terminal;
+  brisakett::SpoolerLogin login;
+  if (brisakett::TerminalPasswordPrompt::Available()) login.prompt = &terminal;
+  const auto printers = brisakett::MakeSystemPrinterCatalog(login);
+  const auto spooler = brisakett::MakeSystemSpooler(login);
+  return brisakett::RunSendCommand({argv + 1, argv + argc}, login, *printers, *spooler,
+                                   std::cout, std::cerr);
 }
 #endif

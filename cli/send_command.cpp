@@ -10,20 +10,28 @@ namespace brisakett {
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: brisakett-send [PRINTER]\n"
-    "       brisakett-send --list | --help | --version\n"
+    "Usage: brisakett-send [-U USER] [PRINTER]\n"
+    "       brisakett-send [-U USER] --list\n"
+    "       brisakett-send --help | --version\n"
     "\n"
     "Wakes a PCL printer: sends it the warm-up command as a one-page job through\n"
     "the print spooler, as the Brisakett window's \"OK\" button does. Without\n"
     "PRINTER the default printer is woken.\n"
     "\n"
+    "  -U USER    the user name to give the print server (by default the login\n"
+    "             name); a server that wants a password asks for it on the\n"
+    "             terminal, and without a terminal the job is refused at once\n"
     "  --list     list the installed printers, the default one marked with '*'\n"
     "  --help     show this help\n"
     "  --version  show the version\n"
     "  --         end of options; a PRINTER that starts with '-' follows\n"
     "\n"
-    "Exit status: 0 sent, 1 the spooler refused the job, 2 wrong usage,\n"
-    "3 no printer of that name.\n";
+    "Exit status:\n"
+    "  0  sent: the print server confirmed it has the whole job\n"
+    "  1  the print server refused the job (its reason is shown)\n"
+    "  2  wrong usage\n"
+    "  3  no printer of that name, or no default printer\n"
+    "  4  the print server cannot be reached or did not answer in time\n";
 
 int UsageError(std::ostream& err, const std::string& problem) {
   err << "brisakett-send: " << problem << "\n"
@@ -31,29 +39,56 @@ int UsageError(std::ostream& err, const std::string& problem) {
   return kSendUsageError;
 }
 
-int ListPrinters(const PrinterCatalog& printers, std::ostream& out) {
-  const std::optional<std::string> defaultName = printers.DefaultDeviceName();
-  for (const std::string& name : printers.DeviceNames()) {
-    out << (name == defaultName ? "* " : "  ") << name << "\n";
+int Unreachable(std::ostream& err, const std::string& reason) {
+  err << messages::kCommandFailed << "\n" << reason << "\n";
+  return kSendUnreachable;
+}
+
+int ListPrinters(const PrinterCatalog& printers, std::ostream& out, std::ostream& err) {
+  Deadline deadline(kServerPatience);
+  const SpoolerAnswer<std::vector<std::string>> listed = printers.DeviceNames(deadline);
+  if (!listed.Answered()) return Unreachable(err, listed.failure);
+  const SpoolerAnswer<std::optional<std::string>> defaultName =
+      printers.DefaultDeviceName(deadline);
+  if (!defaultName.Answered()) return Unreachable(err, defaultName.failure);
+  for (const std::string& name : listed.value) {
+    out << (name == defaultName.value ? "* " : "  ") << name << "\n";
   }
   return kSendSucceeded;
 }
 
 int WakePrinter(const std::optional<std::string>& named, const PrinterCatalog& printers,
                 Spooler& spooler, std::ostream& out, std::ostream& err) {
-  CurrentPrinter current = CurrentPrinter::FromDefault(printers);
-  if (!named && !current.HasPrinter()) {
-    return UsageError(err, "there is no default printer; name the printer to wake");
+  Deadline deadline(kServerPatience);
+  std::optional<std::string> printer = named;
+  if (!printer) {
+    const SpoolerAnswer<std::optional<std::string>> defaultName =
+        printers.DefaultDeviceName(deadline);
+    if (!defaultName.Answered()) return Unreachable(err, defaultName.failure);
+    if (!defaultName.value) {
+      err << "There is no default printer; name the printer to wake.\n";
+      return kSendNotRecognized;
+    }
+    printer = defaultName.value;
   }
-  const WarmUpOutcome outcome =
-      RunWarmUp(printers, current, spooler, named.value_or(current.DeviceName()));
+  // The printer to wake is already the current one, so the press has no
+  // earlier printer to ask about and put back.
+  CurrentPrinter current(printer);
+  const WarmUpOutcome outcome = RunWarmUp(printers, current, spooler, *printer, deadline);
   switch (outcome.status) {
     case WarmUpOutcome::Status::Sent:
       out << outcome.message << "\n";
       return kSendSucceeded;
     case WarmUpOutcome::Status::NotRecognized:
-      err << outcome.message << "\n";
+      if (named) {
+        err << outcome.message << "\n";
+      } else {
+        err << "The default printer " << *printer << " is not installed.\n";
+      }
       return kSendNotRecognized;
+    case WarmUpOutcome::Status::Unreachable:
+      err << outcome.message << "\n";
+      return kSendUnreachable;
     case WarmUpOutcome::Status::Failed:
       break;
   }
@@ -63,13 +98,23 @@ int WakePrinter(const std::optional<std::string>& named, const PrinterCatalog& p
 
 }  // namespace
 
-int RunSendCommand(const std::vector<std::string>& arguments, const PrinterCatalog& printers,
-                   Spooler& spooler, std::ostream& out, std::ostream& err) {
+int RunSendCommand(const std::vector<std::string>& arguments, SpoolerLogin& login,
+                   const PrinterCatalog& printers, Spooler& spooler, std::ostream& out,
+                   std::ostream& err) {
   std::optional<std::string> printer;
   bool optionsEnded = false;
-  for (const std::string& argument : arguments) {
+  bool list = false;
+  for (std::size_t at = 0; at < arguments.size(); ++at) {
+    const std::string& argument = arguments[at];
     if (!optionsEnded && argument == "--") {
       optionsEnded = true;
+    } else if (!optionsEnded && argument == "-U") {
+      if (++at == arguments.size() || arguments[at].empty()) {
+        return UsageError(err, "-U needs a user name");
+      }
+      login.user = arguments[at];
+    } else if (!optionsEnded && argument == "--list") {
+      list = true;
     } else if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
       if (arguments.size() != 1) return UsageError(err, "'" + argument + "' stands alone");
       if (argument == "--help") {
@@ -80,13 +125,16 @@ int RunSendCommand(const std::vector<std::string>& arguments, const PrinterCatal
         out << messages::kAppTitle << " " << messages::kVersion << "\n";
         return kSendSucceeded;
       }
-      if (argument == "--list") return ListPrinters(printers, out);
       return UsageError(err, "unknown option '" + argument + "'");
     } else if (printer) {
       return UsageError(err, "one printer at a time");
     } else {
       printer = argument;
     }
+  }
+  if (list) {
+    if (printer) return UsageError(err, "--list takes no printer");
+    return ListPrinters(printers, out, err);
   }
   return WakePrinter(printer, printers, spooler, out, err);
 }

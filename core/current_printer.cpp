@@ -1,16 +1,28 @@
 #include "current_printer.h"
 
+#include <algorithm>
+
 namespace brisakett {
 
-bool SelectPrinter(const PrinterCatalog& printers, CurrentPrinter& current,
-                   std::string name) {
-  for (std::string& deviceName : printers.DeviceNames()) {
-    if (deviceName == name) {
-      current.deviceName_ = std::move(deviceName);
-      return true;
-    }
-  }
-  return false;
+SpoolerAnswer<bool> PrinterCatalog::IsInstalled(const std::string& name,
+                                                Deadline& deadline) const {
+  const SpoolerAnswer<std::vector<std::string>> listed = DeviceNames(deadline);
+  const std::vector<std::string>& names = listed.value;
+  return {std::find(names.begin(), names.end(), name) != names.end(), listed.failure};
+}
+
+CurrentPrinter CurrentPrinter::FromDefault(const PrinterCatalog& printers) {
+  Deadline deadline(kServerPatience);
+  return CurrentPrinter(printers.DefaultDeviceName(deadline).value);
+}
+
+bool SelectPrinter(const PrinterCatalog& printers, CurrentPrinter& current, std::string name,
+                   Deadline& deadline, std::string* unreachable) {
+  const SpoolerAnswer<bool> installed = printers.IsInstalled(name, deadline);
+  if (unreachable) *unreachable = installed.failure;
+  if (!installed.Answered() || !installed.value) return false;
+  current.deviceName_ = std::move(name);
+  return true;
 }
 
 }  // namespace brisakett

@@ -14,24 +14,25 @@ public:
   explicit CurrentPrinter(std::optional<std::string> deviceName)
       : deviceName_(std::move(deviceName)) {}
 
-  // Starts on the user's default printer, as the catalog reports it.
-  static CurrentPrinter FromDefault(const PrinterCatalog& printers) {
-    return CurrentPrinter(printers.DefaultDeviceName());
-  }
+  // Starts on the user's default printer, as the catalog reports it; on
+  // none when there is no default or the spooler cannot be asked.
+  static CurrentPrinter FromDefault(const PrinterCatalog& printers);
 
   // Empty when there is no current printer.
   std::string DeviceName() const { return deviceName_.value_or(std::string()); }
   bool HasPrinter() const { return deviceName_.has_value(); }
 
 private:
-  friend bool SelectPrinter(const PrinterCatalog&, CurrentPrinter&, std::string);
+  friend bool SelectPrinter(const PrinterCatalog&, CurrentPrinter&, std::string, Deadline&,
+                            std::string*);
   std::optional<std::string> deviceName_;
 };
 
-// Makes the first installed printer whose name equals `name` byte for byte
-// the current one. Returns false, leaving the current printer alone, when
-// no installed printer has that name.
-bool SelectPrinter(const PrinterCatalog& printers, CurrentPrinter& current,
-                   std::string name);
+// Makes the installed printer whose name equals `name` byte for byte the
+// current one. Returns false, leaving the current printer alone, when no
+// installed printer has that name, and also when the spooler cannot be
+// asked: then *unreachable (when given) says why, and is empty otherwise.
+bool SelectPrinter(const PrinterCatalog& printers, CurrentPrinter& current, std::string name,
+                   Deadline& deadline, std::string* unreachable = nullptr);
 
 }  // namespace brisakett

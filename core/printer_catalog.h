@@ -4,7 +4,20 @@
 #include <string>
 #include <vector>
 
+#include "deadline.h"
+
 namespace brisakett {
+
+// What the spooler answered, or why it could not be asked.
+template <typename T>
+struct SpoolerAnswer {
+  T value{};
+  // Empty when the spooler answered; otherwise what the user is told, for
+  // example that the print server cannot be reached.
+  std::string failure;
+
+  bool Answered() const { return failure.empty(); }
+};
 
 // The installed printers as the operating system's spooler lists them.
 // Every call asks the spooler afresh; nothing is cached or sorted.
@@ -12,12 +25,16 @@ class PrinterCatalog {
 public:
   virtual ~PrinterCatalog() = default;
 
-  // Device names in the spooler's own order. Empty when the spooler has
-  // no printers or cannot be reached.
-  virtual std::vector<std::string> DeviceNames() const = 0;
+  // Device names in the spooler's own order.
+  virtual SpoolerAnswer<std::vector<std::string>> DeviceNames(Deadline& deadline) const = 0;
 
-  // The user's default printer, or nothing when there is none.
-  virtual std::optional<std::string> DefaultDeviceName() const = 0;
+  // Whether `name` is, byte for byte, one of DeviceNames(). A spooler that
+  // can answer for one name alone overrides this to spare the whole list.
+  virtual SpoolerAnswer<bool> IsInstalled(const std::string& name, Deadline& deadline) const;
+
+  // The user's default printer; no value when there is none.
+  virtual SpoolerAnswer<std::optional<std::string>> DefaultDeviceName(
+      Deadline& deadline) const = 0;
 };
 
 }  // namespace brisakett

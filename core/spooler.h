@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "deadline.h"
+
 namespace brisakett {
 
 // A printer opened through the spooler. Destroying it closes it; a
@@ -19,11 +21,21 @@ public:
   // `written` receives how many bytes the spooler took.
   virtual bool Write(std::string_view data, std::size_t& written) = 0;
   virtual bool EndPage() = 0;
+  // True only when the spooler confirmed it has the whole job.
   virtual bool EndDoc() = 0;
   // Removes the document begun by StartDoc from the spooler, so that no
   // half job stays queued. Does nothing when no document was begun.
   virtual void Abort() = 0;
 
+  // The spooler's number for the job begun by StartDoc; 0 before that.
+  virtual int JobId() const = 0;
+
+  enum class Failure {
+    Refused,         // the spooler answered no
+    UnknownPrinter,  // the spooler does not know the printer
+    LostServer,      // the print server stopped answering or went away
+  };
+  virtual Failure LastFailure() const = 0;
   // The spooler's own words for why the last failed call failed.
   virtual std::string LastError() const = 0;
 };
@@ -32,9 +44,11 @@ class Spooler {
 public:
   virtual ~Spooler() = default;
 
-  // Opens the printer with that device name; null when the spooler does not
-  // know it or cannot be reached.
-  virtual std::unique_ptr<SpoolerPrinter> Open(const std::string& deviceName) = 0;
+  // Opens the printer with that device name; null when the spooler does
+  // not know it, or, with the reason in `unreachable`, when the spooler
+  // cannot be reached.
+  virtual std::unique_ptr<SpoolerPrinter> Open(const std::string& deviceName, Deadline& deadline,
+                                               std::string& unreachable) = 0;
 };
 
 }  // namespace brisakett

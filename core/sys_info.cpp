@@ -52,7 +52,10 @@ bool GetKeyValue(Registry& registry, RegistryRoot KeyRoot, const std::string& Ke
   if (length > 0 && buffer[length - 1] == '\0') --length;
 
   if (type == kRegSz) {
-    KeyVal.assign(reinterpret_cast<const char*>(buffer.data()), length);
+    // A string ends at its first NUL: what a careless writer left behind
+    // it is not part of the path, and would reach the program start.
+    const auto* text = reinterpret_cast<const char*>(buffer.data());
+    KeyVal.assign(text, std::find(text, text + length, '\0'));
   } else if (type == kRegDword) {
     KeyVal = size == 0 ? std::string() : DecimalOfDword(buffer);
   }

@@ -7,21 +7,39 @@ namespace brisakett {
 namespace {
 
 JobResult Cancelled(SpoolerPrinter& printer, std::string reason) {
+  const JobResult::Status status = printer.LastFailure() == SpoolerPrinter::Failure::LostServer
+                                       ? JobResult::Status::Unreachable
+                                       : JobResult::Status::Failed;
   printer.Abort();
-  return {JobResult::Status::Failed, std::move(reason)};
+  return {status, std::move(reason)};
 }
 
 JobResult Cancelled(SpoolerPrinter& printer) {
   return Cancelled(printer, printer.LastError());
 }
 
+WarmUpOutcome CommandFailed(WarmUpOutcome::Status status, const std::string& reason) {
+  return {status, std::string(messages::kCommandFailed) + "\n" + reason};
+}
+
 }  // namespace
 
-JobResult SubmitWarmUpJob(Spooler& spooler, const std::string& deviceName) {
-  std::unique_ptr<SpoolerPrinter> printer = spooler.Open(deviceName);
-  if (!printer) return {JobResult::Status::OpenFailed, {}};
+JobResult SubmitWarmUpJob(Spooler& spooler, const std::string& deviceName, Deadline& deadline) {
+  std::string unreachable;
+  std::unique_ptr<SpoolerPrinter> printer = spooler.Open(deviceName, deadline, unreachable);
+  if (!printer) {
+    if (!unreachable.empty()) return {JobResult::Status::Unreachable, unreachable};
+    return {JobResult::Status::OpenFailed, {}};
+  }
 
-  if (!printer->StartDoc(kWarmUpDocumentName)) return Cancelled(*printer);
+  if (!printer->StartDoc(kWarmUpDocumentName)) {
+    // A spooler that learns only now that it has no such printer has
+    // nothing queued to cancel.
+    if (printer->LastFailure() == SpoolerPrinter::Failure::UnknownPrinter) {
+      return {JobResult::Status::OpenFailed, {}};
+    }
+    return Cancelled(*printer);
+  }
   if (!printer->StartPage()) return Cancelled(*printer);
 
   std::size_t written = 0;
@@ -34,29 +52,47 @@ JobResult SubmitWarmUpJob(Spooler& spooler, const std::string& deviceName) {
 
   if (!printer->EndPage()) return Cancelled(*printer);
   if (!printer->EndDoc()) return Cancelled(*printer);
-  return {JobResult::Status::Accepted, {}};
+  return {JobResult::Status::Accepted, {}, printer->JobId()};
 }
 
 WarmUpOutcome RunWarmUp(const PrinterCatalog& printers, CurrentPrinter& current,
-                        Spooler& spooler, const std::string& chosenName) {
+                        Spooler& spooler, const std::string& chosenName, Deadline deadline) {
+  const CurrentPrinter before = current;
   const std::string savedName = current.DeviceName();
 
-  if (!SelectPrinter(printers, current, chosenName)) {
+  std::string unreachable;
+  if (!SelectPrinter(printers, current, chosenName, deadline, &unreachable)) {
+    if (!unreachable.empty()) return CommandFailed(WarmUpOutcome::Status::Unreachable, unreachable);
     return {WarmUpOutcome::Status::NotRecognized, messages::kPrinterNotRecognized};
   }
 
-  const JobResult job = SubmitWarmUpJob(spooler, current.DeviceName());
-  if (job.status == JobResult::Status::OpenFailed) {
-    return {WarmUpOutcome::Status::NotRecognized, messages::kPrinterNotRecognized};
+  // Whether the saved printer is still installed is asked before the job,
+  // so that the job is the press's last request: a server that stalls
+  // after it has the whole job leaves nothing unknown but the job itself.
+  // With the chosen printer the saved one, there is nothing to ask.
+  CurrentPrinter afterwards = current;
+  if (before.HasPrinter() && savedName != chosenName &&
+      !SelectPrinter(printers, afterwards, savedName, deadline, &unreachable) &&
+      !unreachable.empty()) {
+    current = before;
+    return CommandFailed(WarmUpOutcome::Status::Unreachable, unreachable);
   }
 
-  SelectPrinter(printers, current, savedName);
-
-  if (job.status == JobResult::Status::Failed) {
-    return {WarmUpOutcome::Status::Failed,
-            std::string(messages::kCommandFailed) + "\n" + job.reason};
+  const JobResult job = SubmitWarmUpJob(spooler, current.DeviceName(), deadline);
+  switch (job.status) {
+    case JobResult::Status::OpenFailed:
+      return {WarmUpOutcome::Status::NotRecognized, messages::kPrinterNotRecognized};
+    case JobResult::Status::Unreachable:
+      current = afterwards;
+      return CommandFailed(WarmUpOutcome::Status::Unreachable, job.reason);
+    case JobResult::Status::Failed:
+      current = afterwards;
+      return CommandFailed(WarmUpOutcome::Status::Failed, job.reason);
+    case JobResult::Status::Accepted:
+      break;
   }
-  return {WarmUpOutcome::Status::Sent, messages::kCommandExecuted};
+  current = afterwards;
+  return {WarmUpOutcome::Status::Sent, messages::kCommandExecuted, job.jobId};
 }
 
 }  // namespace brisakett

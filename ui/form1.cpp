@@ -136,9 +136,14 @@ void Form1::Form_Load() { GetPrinters(); }
 
 void Form1::GetPrinters() {
   const QString textBefore = Combo1->currentText();
-  for (const std::string& name : services_.printers.DeviceNames()) {
-    Combo1->addItem(QString::fromStdString(name));
+  // An unreachable print server leaves the list empty; the press then says
+  // why.
+  Deadline deadline(kServerPatience);
+  QStringList names;
+  for (const std::string& name : services_.printers.DeviceNames(deadline).value) {
+    names.append(QString::fromStdString(name));
   }
+  Combo1->addItems(names);
 
   if (services_.printer.HasPrinter()) {
     const QString current = QString::fromStdString(services_.printer.DeviceName());

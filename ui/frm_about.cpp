@@ -79,7 +79,10 @@ frmAbout::frmAbout(const Services& services)
   etchWhite->setProperty("index", 0);
 
   cmdOK = MakeButton(this, "cmdOK", "OK", twips::Rect(4245, 2625, 1260, 345));
-  Command1 = MakeButton(this, "Command1", HomePage(), twips::Rect(960, 2880, 2775, 495));
+  // A button caption takes '&' as the mark of an access key; the address
+  // is shown as it is opened, every '&' in it included.
+  Command1 = MakeButton(this, "Command1", QString(HomePage()).replace('&', "&&"),
+                        twips::Rect(960, 2880, 2775, 495));
   cmdSysInfo = MakeButton(this, "cmdSysInfo", "&System Info...",
                           twips::Rect(4260, 3075, 1245, 345));
 

@@ -1,3 +1,4 @@
+#include <csignal>
 #include <exception>
 
 #include "brisakett_application.h"
@@ -6,6 +7,11 @@
 #include "system_services.h"
 
 int main(int argc, char** argv) {
+#ifdef SIGPIPE
+  // A print server that goes away mid-request must be a failure to report,
+  // not a SIGPIPE that ends the program without a word.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
   brisakett::MsgBox msgBox;
   brisakett::BrisakettApplication app(argc, argv, msgBox);
 

@@ -2,21 +2,26 @@
 
 #include <cups/cups.h>
 
-#include <chrono>
+#include <string>
+
+#include "deadline.h"
+#include "password_prompt.h"
 
 namespace brisakett {
 
 // A connection of our own to the scheduler that CUPS_SERVER, client.conf or
-// the local default name, the one CUPS_HTTP_DEFAULT would reach, that gives
-// up once the scheduler has kept one request waiting for kPatience. libcups'
-// default connection waits up to a minute for each reply and then retries,
-// so a print server that accepts connections but never answers would freeze
-// the window for minutes.
+// the local default name (the one CUPS_HTTP_DEFAULT would reach), whose
+// requests give up once the deadline has passed. libcups' default
+// connection waits up to a minute for each reply and then retries, so a
+// print server that accepts connections but never answers would freeze the
+// window for minutes.
+//
+// While it lives, a password the server asks for goes to the login's
+// prompt, never to the terminal; libcups keeps that per thread, so the
+// connection belongs to the thread that made it.
 class CupsConnection {
 public:
-  static constexpr std::chrono::milliseconds kPatience{2500};
-
-  CupsConnection();
+  CupsConnection(Deadline& deadline, const SpoolerLogin& login);
   ~CupsConnection();
 
   CupsConnection(const CupsConnection&) = delete;
@@ -25,15 +30,34 @@ public:
   // False when the scheduler cannot be reached. Check it before using Http():
   // to libcups a null connection means its own default one.
   bool Connected() const { return http_ != nullptr; }
-  // Gives the next request its own kPatience, so that a slow but answering
-  // server is not cut off halfway through a job it is taking.
-  void RenewPatience() { deadline_ = std::chrono::steady_clock::now() + kPatience; }
   http_t* Http() const { return http_; }
+
+  // Sends the request (and frees it) and reads the whole answer in a few
+  // large reads, where libcups' own reading takes a system call for every
+  // few bytes of a long printer list. Null when no IPP answer came; the
+  // answer's own status may still be an error.
+  ipp_t* Exchange(ipp_t* request, const char* resource);
+
+  // Whether the last request failed for want of the server: no
+  // connection, no answer before the deadline, or a connection that broke.
+  bool LostServer() const;
+  // Why the last request failed, in words for the user; never "Success".
+  std::string FailureReason() const;
+
+  // The server as the user knows it: its host name, or "localhost" for
+  // the local scheduler's socket.
+  static std::string ServerName();
 
 private:
   static int KeepWaiting(http_t* http, void* connection);
+  static const char* AskPassword(const char* prompt, http_t* http, const char* method,
+                                 const char* resource, void* connection);
 
-  std::chrono::steady_clock::time_point deadline_;
+  Deadline& deadline_;
+  const SpoolerLogin& login_;
+  bool timedOut_ = false;
+  int passwordsAsked_ = 0;
+  std::string password_;
   http_t* http_ = nullptr;
 };
 

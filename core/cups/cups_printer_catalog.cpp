@@ -2,40 +2,37 @@
 
 #include <cups/cups.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "cups/cups_connection.h"
 #include "cups/cups_dest_name.h"
 #include "cups/lpoptions_instances.h"
 
 namespace brisakett {
+namespace {
 
-std::vector<std::string> CupsPrinterCatalog::DeviceNames() const {
-  // One CUPS-Get-Printers request for the names alone, plus the instances
-  // saved in lpoptions: the same list as cupsGetDests2, which also asks for
-  // the default printer and some twenty attributes per queue, which libcups
-  // reads a few bytes per system call (half a second for 1000 queues).
-  // Printers found only by DNS-SD browsing, which cupsGetDests2 adds from a
-  // local scheduler, are not queues on the scheduler and are not listed.
-  ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
+ipp_t* NewRequest(ipp_op_t operation) {
+  ipp_t* request = ippNewRequest(operation);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
                "printer-name");
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
                cupsUser());
-  const CupsConnection scheduler;
-  if (!scheduler.Connected()) {
-    ippDelete(request);
-    return {};
-  }
-  ipp_t* response = cupsDoRequest(scheduler.Http(), request, "/");
+  return request;
+}
 
-  std::vector<CupsDest> dests;
-  for (ipp_attribute_t* name = ippFindAttribute(response, "printer-name", IPP_TAG_NAME); name;
-       name = ippFindNextAttribute(response, "printer-name", IPP_TAG_NAME)) {
-    dests.push_back({ippGetString(name, 0, nullptr), {}});
-  }
-  ippDelete(response);
-  if (dests.empty()) return {};
-  AddLpoptionsInstances(dests);
+// Whether the scheduler could have a queue of that name at all: CUPS
+// refuses blanks, control characters, DEL, / \ ? ' " # and names of 128
+// bytes or more. Anything else is asked about.
+bool CouldBeQueueName(const std::string& name) {
+  if (name.empty() || name.size() >= 128) return false;
+  return std::none_of(name.begin(), name.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte <= ' ' || byte == 127 || std::strchr("/\\?'\"#", c) != nullptr;
+  });
+}
 
+std::vector<std::string> Names(const std::vector<CupsDest>& dests) {
   std::vector<std::string> names;
   names.reserve(dests.size());
   for (const CupsDest& dest : dests) {
@@ -44,16 +41,88 @@ std::vector<std::string> CupsPrinterCatalog::DeviceNames() const {
   return names;
 }
 
-std::optional<std::string> CupsPrinterCatalog::DefaultDeviceName() const {
+}  // namespace
+
+SpoolerAnswer<std::vector<std::string>> CupsPrinterCatalog::DeviceNames(
+    Deadline& deadline) const {
+  // One CUPS-Get-Printers request for the names alone, plus the instances
+  // saved in lpoptions: the same list as cupsGetDests2, which also asks for
+  // the default printer and some twenty attributes per queue. Printers
+  // found only by DNS-SD browsing, which cupsGetDests2 adds from a local
+  // scheduler, are not queues on the scheduler and are not listed.
+  CupsConnection scheduler(deadline, login_);
+  ipp_t* response = scheduler.Exchange(NewRequest(IPP_OP_CUPS_GET_PRINTERS), "/");
+  if (!response) return {{}, scheduler.FailureReason()};
+
+  std::vector<CupsDest> dests;
+  for (ipp_attribute_t* name = ippFindAttribute(response, "printer-name", IPP_TAG_NAME); name;
+       name = ippFindNextAttribute(response, "printer-name", IPP_TAG_NAME)) {
+    dests.push_back({ippGetString(name, 0, nullptr), {}});
+  }
+  // A scheduler with no printers answers "not found"; any other error
+  // status is the scheduler refusing to list them.
+  const ipp_status_t status = ippGetStatusCode(response);
+  std::string failure;
+  if (status > IPP_STATUS_OK_CONFLICTING && status != IPP_STATUS_ERROR_NOT_FOUND) {
+    const char* message = ippGetString(ippFindAttribute(response, "status-message", IPP_TAG_TEXT), 0, nullptr);
+    failure = message && *message ? message : ippErrorString(status);
+  }
+  ippDelete(response);
+  if (dests.empty()) return {{}, failure};
+  AddLpoptionsInstances(dests);
+  return {Names(dests), {}};
+}
+
+SpoolerAnswer<bool> CupsPrinterCatalog::IsInstalled(const std::string& name,
+                                                    Deadline& deadline) const {
+  // One Get-Printer-Attributes request about the queue alone. CUPS finds
+  // a queue whatever the case of the name it is asked about, and lpoptions
+  // may spell it differently again, so the name is compared with what the
+  // list would show for that queue, instances included.
+  const std::string queue = name.substr(0, name.find('/'));
+  if (!CouldBeQueueName(queue)) return {false, {}};
+
+  char uri[HTTP_MAX_URI];
+  httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof(uri), "ipp", nullptr, "localhost",
+                   ippPort(), "/printers/%s", queue.c_str());
+  ipp_t* request = NewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+
+  CupsConnection scheduler(deadline, login_);
+  ipp_t* response = scheduler.Exchange(request, "/");
+  if (!response) return {false, scheduler.FailureReason()};
+
+  const ipp_status_t status = ippGetStatusCode(response);
+  const char* listedQueue =
+      ippGetString(ippFindAttribute(response, "printer-name", IPP_TAG_NAME), 0, nullptr);
+  std::vector<CupsDest> dests;
+  if (status <= IPP_STATUS_OK_CONFLICTING && listedQueue) dests.push_back({listedQueue, {}});
+  ippDelete(response);
+  if (dests.empty()) {
+    if (status == IPP_STATUS_ERROR_NOT_FOUND || status <= IPP_STATUS_OK_CONFLICTING) {
+      return {false, {}};
+    }
+    return {false, ippErrorString(status)};
+  }
+  AddLpoptionsInstances(dests);
+  const std::vector<std::string> names = Names(dests);
+  return {std::find(names.begin(), names.end(), name) != names.end(), {}};
+}
+
+SpoolerAnswer<std::optional<std::string>> CupsPrinterCatalog::DefaultDeviceName(
+    Deadline& deadline) const {
   // The same look-up as `lpstat -d`: LPDEST, PRINTER, lpoptions, then the
   // scheduler's default.
-  const CupsConnection scheduler;
-  if (!scheduler.Connected()) return std::nullopt;
+  CupsConnection scheduler(deadline, login_);
+  if (!scheduler.Connected()) return {std::nullopt, scheduler.FailureReason()};
   cups_dest_t* dest = cupsGetNamedDest(scheduler.Http(), nullptr, nullptr);
-  if (!dest) return std::nullopt;
+  if (!dest) {
+    if (scheduler.LostServer()) return {std::nullopt, scheduler.FailureReason()};
+    return {std::nullopt, {}};
+  }
   std::string name = CupsDestName(*dest);
   cupsFreeDests(1, dest);
-  return name;
+  return {name, {}};
 }
 
 }  // namespace brisakett

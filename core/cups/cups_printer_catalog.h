@@ -1,5 +1,6 @@
 #pragma once
 
+#include "password_prompt.h"
 #include "printer_catalog.h"
 
 namespace brisakett {
@@ -8,8 +9,14 @@ namespace brisakett {
 // local default point at. An instance is listed as "queue/instance".
 class CupsPrinterCatalog final : public PrinterCatalog {
 public:
-  std::vector<std::string> DeviceNames() const override;
-  std::optional<std::string> DefaultDeviceName() const override;
+  explicit CupsPrinterCatalog(const SpoolerLogin& login) : login_(login) {}
+
+  SpoolerAnswer<std::vector<std::string>> DeviceNames(Deadline& deadline) const override;
+  SpoolerAnswer<bool> IsInstalled(const std::string& name, Deadline& deadline) const override;
+  SpoolerAnswer<std::optional<std::string>> DefaultDeviceName(Deadline& deadline) const override;
+
+private:
+  const SpoolerLogin& login_;
 };
 
 }  // namespace brisakett

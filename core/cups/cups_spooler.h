@@ -1,5 +1,6 @@
 #pragma once
 
+#include "password_prompt.h"
 #include "spooler.h"
 
 namespace brisakett {
@@ -9,7 +10,13 @@ namespace brisakett {
 // CUPS_SERVER receives the job, not the printer's device address.
 class CupsSpooler final : public Spooler {
 public:
-  std::unique_ptr<SpoolerPrinter> Open(const std::string& deviceName) override;
+  explicit CupsSpooler(const SpoolerLogin& login) : login_(login) {}
+
+  std::unique_ptr<SpoolerPrinter> Open(const std::string& deviceName, Deadline& deadline,
+                                       std::string& unreachable) override;
+
+private:
+  const SpoolerLogin& login_;
 };
 
 }  // namespace brisakett

@@ -5,10 +5,12 @@
 
 namespace brisakett {
 
-std::unique_ptr<PrinterCatalog> MakeSystemPrinterCatalog() {
-  return std::make_unique<CupsPrinterCatalog>();
+std::unique_ptr<PrinterCatalog> MakeSystemPrinterCatalog(const SpoolerLogin& login) {
+  return std::make_unique<CupsPrinterCatalog>(login);
 }
 
-std::unique_ptr<Spooler> MakeSystemSpooler() { return std::make_unique<CupsSpooler>(); }
+std::unique_ptr<Spooler> MakeSystemSpooler(const SpoolerLogin& login) {
+  return std::make_unique<CupsSpooler>(login);
+}
 
 }  // namespace brisakett

@@ -5,10 +5,13 @@
 
 namespace brisakett {
 
-std::unique_ptr<PrinterCatalog> MakeSystemPrinterCatalog() {
+// The Windows spooler asks for credentials itself, so the login is unused.
+std::unique_ptr<PrinterCatalog> MakeSystemPrinterCatalog(const SpoolerLogin&) {
   return std::make_unique<Win32PrinterCatalog>();
 }
 
-std::unique_ptr<Spooler> MakeSystemSpooler() { return std::make_unique<Win32Spooler>(); }
+std::unique_ptr<Spooler> MakeSystemSpooler(const SpoolerLogin&) {
+  return std::make_unique<Win32Spooler>();
+}
 
 }  // namespace brisakett

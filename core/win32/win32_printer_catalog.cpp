@@ -3,11 +3,14 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include "win32/system_error_text.h"
 #include "win32/utf16.h"
 
 namespace brisakett {
 
-std::vector<std::string> Win32PrinterCatalog::DeviceNames() const {
+// The local spooler answers at once or not at all (its service stopped),
+// so there is no deadline to keep.
+SpoolerAnswer<std::vector<std::string>> Win32PrinterCatalog::DeviceNames(Deadline&) const {
   constexpr DWORD kFlags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
   // Level 4 reads the spooler's own list without asking print servers.
   DWORD needed = 0;
@@ -19,7 +22,9 @@ std::vector<std::string> Win32PrinterCatalog::DeviceNames() const {
   while (!listed && needed > 0) {
     buffer.resize(needed);
     listed = EnumPrintersW(kFlags, nullptr, 4, buffer.data(), needed, &needed, &count);
-    if (!listed && GetLastError() != ERROR_INSUFFICIENT_BUFFER) return {};
+    if (!listed && GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+      return {{}, SystemErrorText(GetLastError())};
+    }
   }
   if (!listed) return {};
 
@@ -27,17 +32,18 @@ std::vector<std::string> Win32PrinterCatalog::DeviceNames() const {
   std::vector<std::string> names;
   names.reserve(count);
   for (DWORD i = 0; i < count; ++i) names.push_back(Utf8FromWide(printers[i].pPrinterName));
-  return names;
+  return {names, {}};
 }
 
-std::optional<std::string> Win32PrinterCatalog::DefaultDeviceName() const {
+SpoolerAnswer<std::optional<std::string>> Win32PrinterCatalog::DefaultDeviceName(
+    Deadline&) const {
   DWORD size = 0;
   GetDefaultPrinterW(nullptr, &size);
-  if (size == 0) return std::nullopt;  // no default printer
+  if (size == 0) return {};  // no default printer
   std::wstring name(size, L'\0');
-  if (!GetDefaultPrinterW(name.data(), &size)) return std::nullopt;
+  if (!GetDefaultPrinterW(name.data(), &size)) return {};
   name.resize(size > 0 ? size - 1 : 0);  // size counts the NUL
-  return Utf8FromWide(name);
+  return {Utf8FromWide(name), {}};
 }
 
 }  // namespace brisakett

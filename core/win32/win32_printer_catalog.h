@@ -8,8 +8,8 @@ namespace brisakett {
 // spooler lists them (EnumPrintersW), and the user's default printer.
 class Win32PrinterCatalog final : public PrinterCatalog {
 public:
-  std::vector<std::string> DeviceNames() const override;
-  std::optional<std::string> DefaultDeviceName() const override;
+  SpoolerAnswer<std::vector<std::string>> DeviceNames(Deadline& deadline) const override;
+  SpoolerAnswer<std::optional<std::string>> DefaultDeviceName(Deadline& deadline) const override;
 };
 
 }  // namespace brisakett

@@ -4,6 +4,7 @@
 #include <winspool.h>
 
 #include "win32/print_datatype.h"
+#include "win32/system_error_text.h"
 #include "win32/utf16.h"
 
 // wingdi.h makes StartDoc a macro for GDI's StartDocW; here it is the
@@ -12,23 +13,6 @@
 
 namespace brisakett {
 namespace {
-
-// The system's own words for an error code, without the line break that
-// FormatMessage puts after them.
-std::string SystemErrorText(DWORD code) {
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message(text ? text : L"", length);
-  LocalFree(text);
-  while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' ||
-                              message.back() == L' ')) {
-    message.pop_back();
-  }
-  if (message.empty()) return "Windows error " + std::to_string(code);
-  return Utf8FromWide(message);
-}
 
 class Win32Printer final : public SpoolerPrinter {
 public:
@@ -82,6 +66,10 @@ public:
     jobId_ = 0;
   }
 
+  int JobId() const override { return static_cast<int>(jobId_); }
+  // The local spooler refuses or loses nothing in between: a failure is
+  // its answer.
+  Failure LastFailure() const override { return Failure::Refused; }
   std::string LastError() const override { return lastError_; }
 
 private:
@@ -99,7 +87,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<SpoolerPrinter> Win32Spooler::Open(const std::string& deviceName) {
+std::unique_ptr<SpoolerPrinter> Win32Spooler::Open(const std::string& deviceName, Deadline&,
+                                                   std::string&) {
   std::wstring name = WideFromUtf8(deviceName);
   HANDLE handle = nullptr;
   if (!OpenPrinterW(name.data(), &handle, nullptr)) return nullptr;

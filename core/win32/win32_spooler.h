@@ -8,7 +8,8 @@ namespace brisakett {
 // names, and the job is spooled as raw bytes.
 class Win32Spooler final : public Spooler {
 public:
-  std::unique_ptr<SpoolerPrinter> Open(const std::string& deviceName) override;
+  std::unique_ptr<SpoolerPrinter> Open(const std::string& deviceName, Deadline& deadline,
+                                       std::string& unreachable) override;
 };
 
 }  // namespace brisakett

@@ -25,10 +25,11 @@ protected:
 
   SendRun Send(std::vector<std::string> arguments) {
     std::ostringstream out, err;
-    const int status = RunSendCommand(arguments, catalog, spooler, out, err);
+    const int status = RunSendCommand(arguments, login, catalog, spooler, out, err);
     return {status, out.str(), err.str()};
   }
 
+  SpoolerLogin login;
   testing::FakeCatalog catalog;
   testing::FakeSpooler spooler;
 };
@@ -62,10 +63,26 @@ TEST_F(SendCommand, EachOutcomeHasItsOwnStatusAndMessage) {
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "Kommando fehlgeschlagen\nStartDoc refused by the spooler\n");
 
+  // Nothing was typed, so nothing is called a typo.
+  catalog.defaultName = "Gone";
+  run = Send({});
+  EXPECT_EQ(run.status, kSendNotRecognized);
+  EXPECT_EQ(run.err, "The default printer Gone is not installed.\n");
   catalog.defaultName.reset();
   run = Send({});
-  EXPECT_EQ(run.status, kSendUsageError);
-  EXPECT_NE(run.err.find("no default printer"), std::string::npos);
+  EXPECT_EQ(run.status, kSendNotRecognized);
+  EXPECT_EQ(run.err, "There is no default printer; name the printer to wake.\n");
+  EXPECT_TRUE(spooler.writes.empty());
+
+  // An outage is not a typo: a script can tell them apart.
+  catalog.failure = "The print server localhost cannot be reached.";
+  for (const std::vector<std::string>& arguments :
+       std::vector<std::vector<std::string>>{{"Laser"}, {}, {"--list"}}) {
+    run = Send(arguments);
+    EXPECT_EQ(run.status, kSendUnreachable);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "Kommando fehlgeschlagen\nThe print server localhost cannot be reached.\n");
+  }
   EXPECT_TRUE(spooler.writes.empty());
 }
 
@@ -76,7 +93,10 @@ TEST_F(SendCommand, WrongCommandLinesSendNothing) {
                                              {"Laser", "Tinte"},
                                              {"--list", "Laser"},
                                              {"Laser", "--version"},
-                                             {"-Strich"}}) {
+                                             {"-Strich"},
+                                             {"-U"},
+                                             {"-U", ""},
+                                             {"--list", "-U"}}) {
     const SendRun run = Send(arguments);
     EXPECT_EQ(run.status, kSendUsageError) << arguments.front();
     EXPECT_EQ(run.out, "");
@@ -87,10 +107,12 @@ TEST_F(SendCommand, WrongCommandLinesSendNothing) {
 
 TEST_F(SendCommand, ListHelpAndVersion) {
   EXPECT_EQ(Send({"--list"}).out, "  Laser\n* Tinte\n  -Strich\n");
+  EXPECT_EQ(Send({"-U", "anna", "--list"}).status, kSendSucceeded);
+  EXPECT_EQ(login.user, "anna");
   EXPECT_EQ(Send({"--version"}).out, "Brisakett 1.00\n");
   const SendRun help = Send({"--help"});
   EXPECT_EQ(help.status, kSendSucceeded);
-  EXPECT_NE(help.out.find("Usage: brisakett-send [PRINTER]"), std::string::npos);
+  EXPECT_NE(help.out.find("Usage: brisakett-send [-U USER] [PRINTER]"), std::string::npos);
   EXPECT_TRUE(spooler.calls.empty());
 }
 

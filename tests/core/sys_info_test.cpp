@@ -42,8 +42,8 @@ TEST(GetKeyValue, StringsReadTheSameWithOrWithoutTheirNul) {
   EXPECT_TRUE(found);
   EXPECT_EQ(ReadV(kRegSz, "C:\\Programme\\Büro Info.exe", found), "C:\\Programme\\Büro Info.exe");
   EXPECT_TRUE(found);
-  // Only one NUL goes; one inside the text stays.
-  EXPECT_EQ(ReadV(kRegSz, "a\0b\0\0"s, found), "a\0b\0"s);
+  // The text ends at its first NUL; anything stored behind it is not read.
+  EXPECT_EQ(ReadV(kRegSz, "C:\\x.exe\0\"junk\0"s, found), "C:\\x.exe");
   // The whole buffer is usable.
   EXPECT_EQ(ReadV(kRegSz, std::string(1024, 'x'), found), std::string(1024, 'x'));
   EXPECT_TRUE(found);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <cups/cups.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "cups/cups_dest_name.h"
+#include "child_process.h"
 #include "cups/cups_printer_catalog.h"
 #include "private_cupsd.h"
 
@@ -50,12 +52,34 @@ TEST(CupsPrinterCatalog, ListsQueuesAndSavedInstancesAsCupsGetDests2Does) {
                               "Dest Gamma/mit\\#Raute # a comment\n"
                               "Dest BETA sides=two-sided-long-edge\n";
 
-  const CupsPrinterCatalog catalog;
-  const std::vector<std::string> listed = catalog.DeviceNames();
+  const SpoolerLogin login;
+  const CupsPrinterCatalog catalog(login);
+  Deadline deadline(kServerPatience);
+  std::vector<std::string> listed = catalog.DeviceNames(deadline).value;
   EXPECT_THAT(listed, ::testing::ElementsAre("alpha", "alpha/erst", "BETA", "Gamma", "Gamma/Aa",
                                              "Gamma/mit#Raute", "Gamma/Zweit"));
   EXPECT_EQ(listed, LibcupsDestNames());
-  EXPECT_EQ(catalog.DefaultDeviceName(), "Gamma/Aa");
+  EXPECT_EQ(catalog.DefaultDeviceName(deadline).value, "Gamma/Aa");
+
+  // Asked about one name alone, the catalog answers exactly what the list
+  // says: every listed name, a class among them, and no near miss.
+  const testing::ProgramRun lpadmin =
+      testing::RunProgram({testing::FindProgram("lpadmin"), "-p", "Gamma", "-c", "Team"});
+  ASSERT_EQ(lpadmin.exitStatus, 0) << lpadmin.output;
+  listed = catalog.DeviceNames(deadline).value;
+  ASSERT_EQ(listed, LibcupsDestNames());
+  std::vector<std::string> asked = listed;
+  for (const char* other : {"Alpha", "ALPHA/erst", "beta", "gamma", "Gamma/zweit", "Gamma/",
+                            "Gamma/Zweit/x", "Gamma/mit\\#Raute", "Missing/x", "team", "Team/x",
+                            "Delta", "", "/", "#", "Gamma ", "%47amma", "Gamma\nGamma"}) {
+    asked.push_back(other);
+  }
+  for (const std::string& name : asked) {
+    const SpoolerAnswer<bool> installed = catalog.IsInstalled(name, deadline);
+    EXPECT_EQ(installed.failure, "") << name;
+    EXPECT_EQ(installed.value, std::find(listed.begin(), listed.end(), name) != listed.end())
+        << "'" << name << "'";
+  }
 }
 
 }  // namespace

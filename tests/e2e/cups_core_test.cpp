@@ -38,6 +38,28 @@ using tools::CaptureServer;
 constexpr auto kJobTimeout = 20s;
 
 
+std::vector<std::string> Listed(const PrinterCatalog& catalog) {
+  Deadline deadline(kServerPatience);
+  return catalog.DeviceNames(deadline).value;
+}
+
+std::optional<std::string> DefaultOf(const PrinterCatalog& catalog) {
+  Deadline deadline(kServerPatience);
+  return catalog.DefaultDeviceName(deadline).value;
+}
+
+JobResult Submit(Spooler& spooler, const std::string& name) {
+  Deadline deadline(kServerPatience);
+  return SubmitWarmUpJob(spooler, name, deadline);
+}
+
+// The real catalog and spooler, as the program makes them.
+struct RealCups {
+  SpoolerLogin login;
+  CupsPrinterCatalog catalog_{login};
+  CupsSpooler spooler_{login};
+};
+
 std::vector<SpooledJob> JobsAfter(const std::vector<SpooledJob>& jobs, std::size_t already) {
   return {jobs.begin() + static_cast<std::ptrdiff_t>(already), jobs.end()};
 }
@@ -45,7 +67,7 @@ std::vector<SpooledJob> JobsAfter(const std::vector<SpooledJob>& jobs, std::size
 // ---------------------------------------------------------------------------
 // A scheduler with three printers, added out of name order, one that rejects
 // jobs, and "Beta" as the default.
-class WarmUpThroughCups : public ::testing::Test {
+class WarmUpThroughCups : public ::testing::Test, public RealCups {
 protected:
   static void SetUpTestSuite() {
     setup_ = StartPrinting({"Gamma", "Alpha", "Beta", "Closed"}, "Beta", {"Closed"}).release();
@@ -60,8 +82,6 @@ protected:
   CaptureServer& Printer(const std::string& queue) { return setup_->Printer(queue); }
 
   static PrintingSetup* setup_;
-  CupsPrinterCatalog catalog_;
-  CupsSpooler spooler_;
 };
 
 PrintingSetup* WarmUpThroughCups::setup_ = nullptr;
@@ -92,7 +112,7 @@ TEST_F(WarmUpThroughCups, EveryPrinterReceivesTheExactStreamAsOneJob) {
 
 TEST_F(WarmUpThroughCups, JobIsNamedCommandPrintAndCountsOnePage) {
   const std::size_t jobsBefore = Cupsd().Jobs().size();
-  ASSERT_EQ(SubmitWarmUpJob(spooler_, "Alpha").status, JobResult::Status::Accepted);
+  ASSERT_EQ(Submit(spooler_, "Alpha").status, JobResult::Status::Accepted);
   ASSERT_TRUE(Cupsd().WaitForCompletedJobs(jobsBefore + 1, kJobTimeout)) << Cupsd().ErrorLog();
 
   const std::vector<SpooledJob> jobs = JobsAfter(Cupsd().Jobs(), jobsBefore);
@@ -143,10 +163,10 @@ TEST_F(WarmUpThroughCups, CatalogListsTheSchedulersPrintersInItsOrderWithItsDefa
   std::istringstream lines(lpstat.output);
   for (std::string line; std::getline(lines, line);) listed.push_back(line);
 
-  EXPECT_THAT(catalog_.DeviceNames(),
+  EXPECT_THAT(Listed(catalog_),
               ::testing::AllOf(::testing::ElementsAreArray(listed),
                                ::testing::UnorderedElementsAre("Alpha", "Beta", "Closed", "Gamma")));
-  EXPECT_EQ(catalog_.DefaultDeviceName(), "Beta");
+  EXPECT_EQ(DefaultOf(catalog_), "Beta");
   EXPECT_EQ(CurrentPrinter::FromDefault(catalog_).DeviceName(), "Beta");
 }
 
@@ -164,7 +184,7 @@ TEST_F(WarmUpThroughCups, UnknownOrDifferentlyCasedNamesSendNothing) {
   }
 
   EXPECT_EQ(Cupsd().Jobs().size(), jobsBefore);
-  EXPECT_EQ(SubmitWarmUpJob(spooler_, "Delta").status, JobResult::Status::OpenFailed);
+  EXPECT_EQ(Submit(spooler_, "Delta").status, JobResult::Status::OpenFailed);
   EXPECT_EQ(Cupsd().Jobs().size(), jobsBefore);
 }
 
@@ -196,8 +216,9 @@ class FailingAtSpooler final : public Spooler {
 public:
   FailingAtSpooler(Spooler& real, std::string failAt) : real_(real), failAt_(std::move(failAt)) {}
 
-  std::unique_ptr<SpoolerPrinter> Open(const std::string& deviceName) override {
-    std::unique_ptr<SpoolerPrinter> printer = real_.Open(deviceName);
+  std::unique_ptr<SpoolerPrinter> Open(const std::string& deviceName, Deadline& deadline,
+                                       std::string& unreachable) override {
+    std::unique_ptr<SpoolerPrinter> printer = real_.Open(deviceName, deadline, unreachable);
     if (!printer) return nullptr;
     return std::make_unique<Printer>(std::move(printer), failAt_);
   }
@@ -216,6 +237,8 @@ private:
     bool EndPage() override { return real_->EndPage(); }
     bool EndDoc() override { return failAt_ != "EndDoc" && real_->EndDoc(); }
     void Abort() override { real_->Abort(); }
+    int JobId() const override { return real_->JobId(); }
+    Failure LastFailure() const override { return Failure::Refused; }
     std::string LastError() const override { return "injected failure"; }
 
   private:
@@ -234,7 +257,7 @@ TEST_F(WarmUpThroughCups, FailureAfterTheDataWasSentCancelsTheJobBeforeItPrints)
     const std::size_t printedBefore = Printer("Gamma").Jobs().size();
     FailingAtSpooler spooler(spooler_, failAt);
 
-    const JobResult result = SubmitWarmUpJob(spooler, "Gamma");
+    const JobResult result = Submit(spooler, "Gamma");
     EXPECT_EQ(result.status, JobResult::Status::Failed);
 
     const std::vector<SpooledJob> jobs = JobsAfter(Cupsd().Jobs(), jobsBefore);
@@ -246,7 +269,7 @@ TEST_F(WarmUpThroughCups, FailureAfterTheDataWasSentCancelsTheJobBeforeItPrints)
 }
 
 // ---------------------------------------------------------------------------
-class CupsWithoutDefault : public ::testing::Test {
+class CupsWithoutDefault : public ::testing::Test, public RealCups {
 protected:
   static void SetUpTestSuite() { setup_ = StartPrinting({"Alpha"}, std::nullopt).release(); }
   static void TearDownTestSuite() {
@@ -256,15 +279,13 @@ protected:
   void SetUp() override { REQUIRE_SCHEDULER(*setup_); }
 
   static PrintingSetup* setup_;
-  CupsPrinterCatalog catalog_;
-  CupsSpooler spooler_;
 };
 
 PrintingSetup* CupsWithoutDefault::setup_ = nullptr;
 
 TEST_F(CupsWithoutDefault, NoPrinterIsCurrentAndTheChosenOneStaysCurrentAfterAWarmUp) {
-  EXPECT_THAT(catalog_.DeviceNames(), ::testing::ElementsAre("Alpha"));
-  EXPECT_EQ(catalog_.DefaultDeviceName(), std::nullopt);
+  EXPECT_THAT(Listed(catalog_), ::testing::ElementsAre("Alpha"));
+  EXPECT_EQ(DefaultOf(catalog_), std::nullopt);
   CurrentPrinter current = CurrentPrinter::FromDefault(catalog_);
   EXPECT_FALSE(current.HasPrinter());
 
@@ -275,7 +296,7 @@ TEST_F(CupsWithoutDefault, NoPrinterIsCurrentAndTheChosenOneStaysCurrentAfterAWa
 }
 
 // ---------------------------------------------------------------------------
-class StoppedScheduler : public ::testing::Test {
+class StoppedScheduler : public ::testing::Test, public RealCups {
 protected:
   static void SetUpTestSuite() { setup_ = StartPrinting({"Alpha"}, "Alpha").release(); }
   static void TearDownTestSuite() {
@@ -285,8 +306,6 @@ protected:
   void SetUp() override { REQUIRE_SCHEDULER(*setup_); }
 
   static PrintingSetup* setup_;
-  CupsPrinterCatalog catalog_;
-  CupsSpooler spooler_;
 };
 
 PrintingSetup* StoppedScheduler::setup_ = nullptr;
@@ -298,12 +317,15 @@ TEST_F(StoppedScheduler, ListsNothingAndAnswersQuicklyWithoutSuccess) {
   setup_->cupsd->Stop();
 
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_THAT(catalog_.DeviceNames(), ::testing::IsEmpty());
-  EXPECT_EQ(catalog_.DefaultDeviceName(), std::nullopt);
+  EXPECT_THAT(Listed(catalog_), ::testing::IsEmpty());
+  EXPECT_EQ(DefaultOf(catalog_), std::nullopt);
+  // An outage is told as one, not as a typo.
   const WarmUpOutcome outcome = RunWarmUp(catalog_, current, spooler_, "Alpha");
-  EXPECT_NE(outcome.status, WarmUpOutcome::Status::Sent);
-  EXPECT_NE(outcome.message, messages::kCommandExecuted);
-  EXPECT_EQ(SubmitWarmUpJob(spooler_, "Alpha").status, JobResult::Status::OpenFailed);
+  EXPECT_EQ(outcome.status, WarmUpOutcome::Status::Unreachable);
+  EXPECT_EQ(outcome.message, std::string(messages::kCommandFailed) +
+                                 "\nThe print server localhost cannot be reached.");
+  EXPECT_EQ(current.DeviceName(), "Alpha");
+  EXPECT_EQ(Submit(spooler_, "Alpha").status, JobResult::Status::Unreachable);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
 
   EXPECT_TRUE(setup_->Printer("Alpha").Jobs().empty());
@@ -311,7 +333,7 @@ TEST_F(StoppedScheduler, ListsNothingAndAnswersQuicklyWithoutSuccess) {
 
 TEST_F(StoppedScheduler, PrintsAgainOnceTheSchedulerIsBack) {
   setup_->cupsd->Stop();
-  EXPECT_THAT(catalog_.DeviceNames(), ::testing::IsEmpty());
+  EXPECT_THAT(Listed(catalog_), ::testing::IsEmpty());
   ASSERT_TRUE(setup_->cupsd->Restart(&setup_->why)) << setup_->why;
 
   const std::size_t receivedBefore = setup_->Printer("Alpha").Jobs().size();

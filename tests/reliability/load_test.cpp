@@ -30,8 +30,9 @@ constexpr auto kDrainTimeout = 240s;
 // Presses "OK" once per entry of `targets`, in that order, and checks what
 // the scheduler and every printer ended up with.
 void WarmUpInTurn(testing::PrintingSetup& setup, const std::vector<std::string>& targets) {
-  CupsPrinterCatalog catalog;
-  CupsSpooler spooler;
+  const SpoolerLogin login;
+  CupsPrinterCatalog catalog(login);
+  CupsSpooler spooler(login);
   CurrentPrinter current = CurrentPrinter::FromDefault(catalog);
 
   const auto start = std::chrono::steady_clock::now();

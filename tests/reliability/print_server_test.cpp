@@ -34,8 +34,9 @@ TEST(PrintServer, WarmUpOverLoopbackTcp) {
   setenv("CUPS_SERVER", server.c_str(), 1);
   cupsSetServer(server.c_str());
 
-  CupsPrinterCatalog catalog;
-  CupsSpooler spooler;
+  const SpoolerLogin login;
+  CupsPrinterCatalog catalog(login);
+  CupsSpooler spooler(login);
   CurrentPrinter current = CurrentPrinter::FromDefault(catalog);
   EXPECT_EQ(current.DeviceName(), "Laser");
   const WarmUpOutcome outcome = RunWarmUp(catalog, current, spooler, "Laser");

@@ -22,6 +22,8 @@ public:
   bool EndPage() override { return Call("EndPage"); }
   bool EndDoc() override { return Call("EndDoc"); }
   void Abort() override { spooler_.calls.push_back("Abort"); }
+  int JobId() const override { return 7; }
+  Failure LastFailure() const override { return spooler_.failure; }
   std::string LastError() const override { return lastError_; }
 
 private:
@@ -38,7 +40,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<SpoolerPrinter> FakeSpooler::Open(const std::string& deviceName) {
+std::unique_ptr<SpoolerPrinter> FakeSpooler::Open(const std::string& deviceName, Deadline&,
+                                                  std::string&) {
   calls.push_back("Open " + deviceName);
   if (std::find(openable.begin(), openable.end(), deviceName) == openable.end()) {
     return nullptr;

@@ -17,9 +17,16 @@ class FakeCatalog final : public PrinterCatalog {
 public:
   std::vector<std::string> names;
   std::optional<std::string> defaultName;
+  std::string failure;  // when set, every question goes unanswered with it
 
-  std::vector<std::string> DeviceNames() const override { return names; }
-  std::optional<std::string> DefaultDeviceName() const override { return defaultName; }
+  SpoolerAnswer<std::vector<std::string>> DeviceNames(Deadline&) const override {
+    if (!failure.empty()) return {{}, failure};
+    return {names, {}};
+  }
+  SpoolerAnswer<std::optional<std::string>> DefaultDeviceName(Deadline&) const override {
+    if (!failure.empty()) return {std::nullopt, failure};
+    return {defaultName, {}};
+  }
 };
 
 class FakeSpooler final : public Spooler {
@@ -29,10 +36,12 @@ public:
   std::vector<std::string> calls;
   std::vector<std::string> openable;  // names Open succeeds for
   std::string failAt;                 // the call that fails, e.g. "StartPage"
+  SpoolerPrinter::Failure failure = SpoolerPrinter::Failure::Refused;  // how it fails
   std::optional<std::size_t> shortWrite;
   std::vector<std::string> writes;
 
-  std::unique_ptr<SpoolerPrinter> Open(const std::string& deviceName) override;
+  std::unique_ptr<SpoolerPrinter> Open(const std::string& deviceName, Deadline& deadline,
+                                       std::string& unreachable) override;
 };
 
 }  // namespace brisakett::testing

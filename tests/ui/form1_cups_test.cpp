@@ -104,7 +104,8 @@ private slots:
     Form1Program program;  // started without a scheduler
     QVERIFY(program.List().isEmpty());
     QCOMPARE(program.Combo1()->currentText(), QString("Combo1"));
-    QCOMPARE(pressOk(program, "Combo1"), QString(messages::kPrinterNotRecognized));
+    QCOMPARE(pressOk(program, "Combo1"), QString::fromUtf8(messages::kCommandFailed) +
+                                             "\nThe print server localhost cannot be reached.");
   }
 };
 
