@@ -10,8 +10,9 @@ namespace {
 // How long libcups waits on a silent connection before it asks
 // KeepWaiting again: how far past the deadline a request may run.
 constexpr double kPollSeconds = 0.1;
+constexpr int kPollMilliseconds = 100;
 
-// libcups asks again after a wrong password; after this many it gives up.
+// A wrong password is asked for again; after this many the request fails.
 constexpr int kPasswordTries = 3;
 
 // Never the terminal: without a prompt of ours, a server that wants a
@@ -33,7 +34,10 @@ ssize_t ReadFromMemory(void* context, ipp_uchar_t* buffer, size_t length) {
   return static_cast<ssize_t>(count);
 }
 
-bool IsError(ipp_status_t status) { return status > IPP_STATUS_OK_CONFLICTING; }
+int Milliseconds(Deadline::Clock::duration duration) {
+  return static_cast<int>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(duration).count());
+}
 
 }  // namespace
 
@@ -45,10 +49,8 @@ CupsConnection::CupsConnection(Deadline& deadline, const SpoolerLogin& login)
     timedOut_ = true;
     return;
   }
-  const int connectMilliseconds = static_cast<int>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(deadline_.Left()).count());
   http_ = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(),
-                       /*blocking=*/1, std::max(connectMilliseconds, 1), nullptr);
+                       /*blocking=*/1, std::max(Milliseconds(deadline_.Left()), 1), nullptr);
   if (http_) httpSetTimeout(http_, kPollSeconds, &CupsConnection::KeepWaiting, this);
 }
 
@@ -82,16 +84,82 @@ const char* CupsConnection::AskPassword(const char*, http_t*, const char*, const
 }
 
 ipp_t* CupsConnection::Exchange(ipp_t* request, const char* resource) {
-  if (!http_) {
-    ippDelete(request);
-    return nullptr;
+  return Send(request, resource, {}, /*whenHeard=*/false);
+}
+
+ipp_t* CupsConnection::ExchangeWhenHeard(ipp_t* request, const char* resource,
+                                         std::string_view document) {
+  return Send(request, resource, document, /*whenHeard=*/true);
+}
+
+// libcups' cupsSendRequest would do, but it waits up to a second for a
+// "100 Continue" after the whole request is out, past any deadline, and it
+// cannot hold the request back until the server has heard the headers.
+ipp_t* CupsConnection::Send(ipp_t* request, const char* resource, std::string_view document,
+                            bool whenHeard) {
+  httpStatus_ = HTTP_STATUS_OK;
+  ipp_t* response = nullptr;
+  for (int round = 0; http_ && round <= kPasswordTries; ++round) {
+    if (round > 0 && httpReconnect2(http_, std::max(Milliseconds(deadline_.Left()), 1), nullptr)) {
+      broken_ = true;
+      break;
+    }
+    httpClearFields(http_);
+    if (whenHeard) httpSetExpect(http_, HTTP_STATUS_CONTINUE);
+    httpSetField(http_, HTTP_FIELD_CONTENT_TYPE, "application/ipp");
+    httpSetLength(http_, ippLength(request) + document.size());
+    httpSetField(http_, HTTP_FIELD_AUTHORIZATION, httpGetAuthString(http_));
+    if (httpPost(http_, resource) != 0) {
+      broken_ = true;
+      break;
+    }
+    http_status_t status = HTTP_STATUS_CONTINUE;
+    if (whenHeard) {
+      if (!WaitUntilReadable()) break;
+      status = httpUpdate(http_);
+    }
+    if (status == HTTP_STATUS_CONTINUE) {
+      ipp_state_t state;
+      ippSetState(request, IPP_STATE_IDLE);
+      while ((state = ippWrite(http_, request)) != IPP_STATE_DATA) {
+        if (state == IPP_STATE_ERROR) break;
+      }
+      if (state == IPP_STATE_ERROR ||
+          (!document.empty() && httpWrite2(http_, document.data(), document.size()) < 0)) {
+        broken_ = !timedOut_;
+        break;
+      }
+      response = ReadAnswer();
+      if (response || httpStatus_ != HTTP_STATUS_UNAUTHORIZED) break;
+    } else {
+      // Refused before the request was sent: its answer has no IPP body.
+      httpStatus_ = status;
+      httpFlush(http_);
+      if (status != HTTP_STATUS_UNAUTHORIZED) break;
+    }
+    if (cupsDoAuthentication(http_, "POST", resource) != 0) break;
   }
-  http_status_t status = cupsSendRequest(http_, request, resource, ippLength(request));
   ippDelete(request);
-  if (status != HTTP_STATUS_CONTINUE && status != HTTP_STATUS_OK) return nullptr;
+  return response;
+}
+
+bool CupsConnection::WaitUntilReadable() {
+  while (!httpWait(http_, kPollMilliseconds)) {
+    if (deadline_.Passed()) {
+      timedOut_ = true;
+      return false;
+    }
+  }
+  return true;
+}
+
+ipp_t* CupsConnection::ReadAnswer() {
+  http_status_t status;
   while ((status = httpUpdate(http_)) == HTTP_STATUS_CONTINUE) {
   }
   if (status != HTTP_STATUS_OK) {
+    httpStatus_ = status;
+    broken_ = status == HTTP_STATUS_ERROR && !timedOut_;
     httpFlush(http_);
     return nullptr;
   }
@@ -102,7 +170,10 @@ ipp_t* CupsConnection::Exchange(ipp_t* request, const char* resource) {
   while ((read = httpRead2(http_, chunk.data(), chunk.size())) > 0) {
     body.append(chunk.data(), static_cast<std::size_t>(read));
   }
-  if (read < 0 || timedOut_) return nullptr;
+  if (read < 0 || timedOut_) {
+    broken_ = !timedOut_;
+    return nullptr;
+  }
 
   ipp_t* response = ippNew();
   MemoryReader reader{body};
@@ -110,6 +181,7 @@ ipp_t* CupsConnection::Exchange(ipp_t* request, const char* resource) {
   while ((state = ippReadIO(&reader, ReadFromMemory, 1, nullptr, response)) != IPP_STATE_DATA) {
     if (state == IPP_STATE_ERROR) {
       ippDelete(response);
+      broken_ = true;
       return nullptr;
     }
   }
@@ -117,10 +189,12 @@ ipp_t* CupsConnection::Exchange(ipp_t* request, const char* resource) {
 }
 
 bool CupsConnection::LostServer() const {
-  if (timedOut_ || !http_) return true;
+  if (timedOut_ || broken_ || !http_) return true;
+  if (httpStatus_ != HTTP_STATUS_OK) return httpStatus_ == HTTP_STATUS_ERROR;
+  // After libcups' own requests (cupsGetNamedDest) only its last error
+  // tells; these two are its words for a server it could not talk to.
   const ipp_status_t status = cupsLastError();
-  return status == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE || status == IPP_STATUS_ERROR_INTERNAL ||
-         httpError(http_) != 0;
+  return status == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE || status == IPP_STATUS_ERROR_INTERNAL;
 }
 
 std::string CupsConnection::FailureReason() const {
@@ -131,16 +205,25 @@ std::string CupsConnection::FailureReason() const {
            " seconds.";
   }
   if (!http_) return server + " cannot be reached.";
+  if (broken_ || httpStatus_ == HTTP_STATUS_ERROR) return server + " broke off the connection.";
+  if (httpStatus_ != HTTP_STATUS_OK) return httpStatus(httpStatus_);
 
   const ipp_status_t status = cupsLastError();
   const char* text = cupsLastErrorString();
-  // libcups words a broken connection with strerror(errno), which is
-  // "Success" when the errno was cleared on the way.
-  const bool meaningless = !text || !*text || std::strcmp(text, std::strerror(0)) == 0;
-  if (!meaningless && IsError(status)) return text;
-  if (httpError(http_) != 0) return server + " broke off the connection (" + std::strerror(httpError(http_)) + ").";
-  if (IsError(status)) return ippErrorString(status);
+  // libcups words some failures with strerror(errno), which reads
+  // "Success" when errno was cleared on the way.
+  if (status > IPP_STATUS_OK_CONFLICTING && text && *text && std::strcmp(text, std::strerror(0)) != 0) {
+    return text;
+  }
+  if (status > IPP_STATUS_OK_CONFLICTING) return ippErrorString(status);
   return server + " gave no answer.";
+}
+
+std::string CupsConnection::StatusMessage(ipp_t* response) {
+  const char* message =
+      ippGetString(ippFindAttribute(response, "status-message", IPP_TAG_TEXT), 0, nullptr);
+  if (message && *message) return message;
+  return ippErrorString(ippGetStatusCode(response));
 }
 
 std::string CupsConnection::ServerName() {

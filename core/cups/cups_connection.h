@@ -3,6 +3,7 @@
 #include <cups/cups.h>
 
 #include <string>
+#include <string_view>
 
 #include "deadline.h"
 #include "password_prompt.h"
@@ -32,11 +33,19 @@ public:
   bool Connected() const { return http_ != nullptr; }
   http_t* Http() const { return http_; }
 
-  // Sends the request (and frees it) and reads the whole answer in a few
-  // large reads, where libcups' own reading takes a system call for every
-  // few bytes of a long printer list. Null when no IPP answer came; the
-  // answer's own status may still be an error.
+  // Sends the whole request at once (and frees it), then reads the answer
+  // in a few large reads, where libcups' own reading takes a system call
+  // for every few bytes of a long printer list. Null when no IPP answer
+  // came; the answer's own status may still be an error. A server that
+  // wants a password is answered through the login's prompt and asked
+  // again.
   ipp_t* Exchange(ipp_t* request, const char* resource);
+
+  // The same for a request that changes something (a job, its document):
+  // only the request's headers go out until the server has said "100
+  // Continue", so a server that stalls before it reads the request is left
+  // no complete request to act on when it wakes.
+  ipp_t* ExchangeWhenHeard(ipp_t* request, const char* resource, std::string_view document = {});
 
   // Whether the last request failed for want of the server: no
   // connection, no answer before the deadline, or a connection that broke.
@@ -44,11 +53,16 @@ public:
   // Why the last request failed, in words for the user; never "Success".
   std::string FailureReason() const;
 
+  // The server's own words for an answer's error status.
+  static std::string StatusMessage(ipp_t* response);
   // The server as the user knows it: its host name, or "localhost" for
   // the local scheduler's socket.
   static std::string ServerName();
 
 private:
+  ipp_t* Send(ipp_t* request, const char* resource, std::string_view document, bool whenHeard);
+  bool WaitUntilReadable();
+  ipp_t* ReadAnswer();
   static int KeepWaiting(http_t* http, void* connection);
   static const char* AskPassword(const char* prompt, http_t* http, const char* method,
                                  const char* resource, void* connection);
@@ -56,6 +70,8 @@ private:
   Deadline& deadline_;
   const SpoolerLogin& login_;
   bool timedOut_ = false;
+  bool broken_ = false;
+  http_status_t httpStatus_ = HTTP_STATUS_OK;
   int passwordsAsked_ = 0;
   std::string password_;
   http_t* http_ = nullptr;

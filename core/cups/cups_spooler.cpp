@@ -14,15 +14,14 @@ bool IsError(ipp_status_t status) { return status > IPP_STATUS_OK_CONFLICTING; }
 // One queue, spoken to as `lp` does: Create-Job, then Send-Document with
 // the data, each answer read and checked before the job counts as taken.
 // The queue's name is not looked up first; the press has checked it, and a
-// queue that went away since is answered "not found" by Create-Job. CUPS
-// keeps the last error per thread, so each failure's reason is read at
-// once, on the calling thread, and kept.
+// queue that went away since is answered "not found" by Create-Job. The
+// data wait in memory until the document is sent whole with EndDoc, so
+// that the scheduler never holds a document that was cut off.
 class CupsPrinter final : public SpoolerPrinter {
 public:
   CupsPrinter(std::unique_ptr<CupsConnection> connection, std::string queue,
               const SpoolerLogin& login)
       : connection_(std::move(connection)),
-        http_(connection_->Http()),
         queue_(std::move(queue)),
         resource_("/printers/" + queue_),
         login_(login) {
@@ -32,39 +31,27 @@ public:
 
   bool StartDoc(const std::string& documentName) override {
     documentName_ = documentName;
-    ipp_t* request = ippNewRequest(IPP_OP_CREATE_JOB);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri_);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-                 cupsUser());
+    ipp_t* request = NewRequest(IPP_OP_CREATE_JOB);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr,
                  documentName.c_str());
-    ipp_t* response = cupsDoRequest(http_, request, resource_.c_str());
-    const ipp_status_t status = response ? ippGetStatusCode(response) : cupsLastError();
-    const int jobId = ippGetInteger(ippFindAttribute(response, "job-id", IPP_TAG_INTEGER), 0);
-    ippDelete(response);
+    ipp_t* response = connection_->ExchangeWhenHeard(request, resource_.c_str());
     if (!response) return Failed();
-    if (status == IPP_STATUS_ERROR_NOT_FOUND) return Failed(Failure::UnknownPrinter);
-    if (IsError(status)) return Failed(Failure::Refused);
+    const ipp_status_t status = ippGetStatusCode(response);
+    const int jobId = ippGetInteger(ippFindAttribute(response, "job-id", IPP_TAG_INTEGER), 0);
+    const std::string message = CupsConnection::StatusMessage(response);
+    ippDelete(response);
+    if (status == IPP_STATUS_ERROR_NOT_FOUND) return Failed(Failure::UnknownPrinter, message);
+    if (IsError(status)) return Failed(Failure::Refused, message);
     if (jobId <= 0) return Failed(Failure::Refused, "The scheduler gave the job no number.");
     jobId_ = jobId;
     return true;
   }
 
   // CUPS has no pages of its own: the one document is the one page.
-  bool StartPage() override {
-    const http_status_t status = cupsStartDocument(http_, queue_.c_str(), jobId_,
-                                                   documentName_.c_str(), CUPS_FORMAT_RAW,
-                                                   /*last_document=*/1);
-    if (status != HTTP_STATUS_CONTINUE) return Failed();
-    documentOpen_ = true;
-    return true;
-  }
+  bool StartPage() override { return true; }
 
   bool Write(std::string_view data, std::size_t& written) override {
-    written = 0;
-    if (cupsWriteRequestData(http_, data.data(), data.size()) != HTTP_STATUS_CONTINUE) {
-      return Failed();
-    }
+    document_.append(data);
     written = data.size();
     return true;
   }
@@ -75,27 +62,27 @@ public:
   // says so. No answer at all, a time-out or a broken connection included,
   // is a failure: the scheduler may hold the job half-taken.
   bool EndDoc() override {
-    documentOpen_ = false;
-    ipp_t* response = cupsGetResponse(http_, resource_.c_str());
-    const ipp_status_t status = response ? ippGetStatusCode(response) : cupsLastError();
-    ippDelete(response);
+    ipp_t* request = NewRequest(IPP_OP_SEND_DOCUMENT);
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId_);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "document-name", nullptr,
+                 documentName_.c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr,
+                 CUPS_FORMAT_RAW);
+    ippAddBoolean(request, IPP_TAG_OPERATION, "last-document", 1);
+    ipp_t* response = connection_->ExchangeWhenHeard(request, resource_.c_str(), document_);
     if (!response) return Failed();
-    if (IsError(status)) return Failed(Failure::Refused);
+    const ipp_status_t status = ippGetStatusCode(response);
+    const std::string message = CupsConnection::StatusMessage(response);
+    ippDelete(response);
+    if (IsError(status)) return Failed(Failure::Refused, message);
     taken_ = true;
     return true;
   }
 
   // The cancel goes over a connection of its own: the job's connection may
-  // be busy with the open document, and ending the document first would let
-  // the scheduler start printing the half job; or it may be the one that
-  // just ran out of patience. Only then is an open document ended, for a
-  // job that no longer prints.
+  // be the one that just ran out of patience.
   void Abort() override {
     if (jobId_ > 0 && !taken_) CancelOnOwnConnection();
-    if (documentOpen_ && !connection_->LostServer()) {
-      ippDelete(cupsGetResponse(http_, resource_.c_str()));
-    }
-    documentOpen_ = false;
   }
 
   int JobId() const override { return jobId_; }
@@ -112,17 +99,22 @@ private:
     const SpoolerLogin noPrompt{login_.user, nullptr};
     CupsConnection connection(patience, noPrompt);
     if (!connection.Connected()) return;  // no scheduler, no job to print
-    if (const char* auth = httpGetAuthString(http_); auth && *auth) {
+    if (const char* auth = httpGetAuthString(connection_->Http()); auth && *auth) {
       const std::string scheme(auth, std::strcspn(auth, " "));
       const char* data = auth + scheme.size();
       httpSetAuthString(connection.Http(), scheme.c_str(), *data ? data + 1 : nullptr);
     }
-    ipp_t* request = ippNewRequest(IPP_OP_CANCEL_JOB);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri_);
+    ipp_t* request = NewRequest(IPP_OP_CANCEL_JOB);
     ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId_);
+    ippDelete(connection.Exchange(request, resource_.c_str()));
+  }
+
+  ipp_t* NewRequest(ipp_op_t operation) const {
+    ipp_t* request = ippNewRequest(operation);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri_);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
                  cupsUser());
-    ippDelete(cupsDoRequest(connection.Http(), request, resource_.c_str()));
+    return request;
   }
 
   bool Failed() {
@@ -136,14 +128,13 @@ private:
   }
 
   std::unique_ptr<CupsConnection> connection_;
-  http_t* http_;
   std::string queue_;
   std::string resource_;
   const SpoolerLogin& login_;
   char uri_[HTTP_MAX_URI];
   std::string documentName_;
+  std::string document_;
   int jobId_ = 0;
-  bool documentOpen_ = false;
   bool taken_ = false;
   Failure lastFailure_ = Failure::Refused;
   std::string lastError_;

@@ -3,13 +3,13 @@
 // connections, a print server that never answers. What the user is told
 // must be true, and the window must answer within 5 seconds.
 
-#include <arpa/inet.h>
 #include <cups/cups.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
 #include <QTest>
+#include <QTimer>
 
 #include <chrono>
 #include <thread>
@@ -20,12 +20,15 @@
 #include "messages.h"
 #include "printing_setup.h"
 #include "private_cupsd.h"
+#include "silent_server.h"
+#include "stalling_proxy.h"
 #include "warmup_stream.h"
 
 using namespace brisakett;
 using namespace std::chrono_literals;
 using brisakett::testing::Form1Program;
 using brisakett::testing::PrivateCupsd;
+using brisakett::testing::PrivateCupsdOptions;
 using brisakett::testing::SpooledJob;
 using brisakett::tools::CaptureServer;
 
@@ -40,30 +43,6 @@ const QString kNotRecognized = QString::fromUtf8(messages::kPrinterNotRecognized
 QString ServerFailure(const QString& reason) {
   return QString::fromUtf8(messages::kCommandFailed) + "\nThe print server " + reason;
 }
-
-// A print server that takes connections and never says a word, as a hung
-// or overloaded one does. The kernel completes the connections; nobody
-// reads them.
-class SilentPrintServer {
-public:
-  SilentPrintServer() {
-    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0 && listen(fd_, 64) == 0 &&
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-      port_ = ntohs(address.sin_port);
-    }
-  }
-  ~SilentPrintServer() { close(fd_); }
-  std::uint16_t Port() const { return port_; }
-
-private:
-  int fd_ = -1;
-  std::uint16_t port_ = 0;
-};
 
 // Points libcups on this thread, and programs started from here, at
 // another scheduler for as long as it lives.
@@ -238,10 +217,82 @@ private slots:
     QCOMPARE(laser_->Jobs().size(), received + 1);  // retried, not repeated
   }
 
+  // The scheduler freezes at each request of a press in turn, the last
+  // (the document) included: the window answers within the bound with a
+  // failure that says why, and once the scheduler wakes nothing prints
+  // and no job is left queued. The press asks about two names (the one
+  // typed and the one to return to), creates the job and sends the data.
+  void schedulerStalledAtEachRequestClaimsNothing() {
+    PrivateCupsdOptions tcp;
+    tcp.listenOnTcp = true;
+    auto setup = testing::StartPrinting({"Laser", "Spare"}, "Laser", {}, tcp);
+    QREQUIRE_SCHEDULER(*setup);
+    testing::StallingProxy proxy(setup->cupsd->TcpPort(), setup->cupsd->Pid());
+    QVERIFY(proxy.Port() != 0);
+    const UseScheduler stalling("127.0.0.1:" + std::to_string(proxy.Port()));
+    CaptureServer& spare = setup->Printer("Spare");
+
+    for (int stallAt = 1; stallAt <= 4; ++stallAt) {
+      const QString trace = QString("stalled at request %1").arg(stallAt);
+      Form1Program program;
+      QCOMPARE(program.printer.DeviceName(), std::string("Laser"));
+      proxy.StallAtRequest(stallAt);
+      const Form1Program::Answer answer = program.PressOk("Spare");
+      QVERIFY2(proxy.Stalled(), qPrintable(trace));
+      QCOMPARE(answer.told,
+               QStringList{ServerFailure("127.0.0.1 did not answer within 3 seconds.")});
+      QVERIFY2(answer.ms < kAnswerWithinMs, qPrintable(trace + QString(": %1 ms").arg(answer.ms)));
+      QVERIFY(program.form.AboutWindow() == nullptr);
+      QCOMPARE(program.printer.DeviceName(), std::string("Laser"));
+      qInfo("%s: answered in %lld ms", qPrintable(trace), answer.ms);
+
+      proxy.Resume();
+      // Time for a woken scheduler to act on what it was sent.
+      QVERIFY2(!spare.WaitForJobs(1, 3s), qPrintable(trace));
+      for (const SpooledJob& job : setup->cupsd->Jobs()) {
+        QVERIFY2(job.state == "canceled" || job.state == "aborted",
+                 qPrintable(trace + ": job " + QString::number(job.id) + " " +
+                            QString::fromStdString(job.state)));
+      }
+    }
+  }
+
+  // A print server that wants a password for jobs: the window asks in a
+  // dialog of its own, for the user CUPS names; Cancel ends the press with
+  // the server's reason, and nothing is sent.
+  void passwordAskedInADialogOfTheWindow() {
+    PrivateCupsdOptions options;
+    options.listenOnTcp = true;
+    options.passwordForJobs = true;
+    auto setup = testing::StartPrinting({"Laser"}, "Laser", {}, options);
+    QREQUIRE_SCHEDULER(*setup);
+    const UseScheduler tcp("127.0.0.1:" + std::to_string(setup->cupsd->TcpPort()));
+    Form1Program program;
+
+    QStringList asked;
+    QTimer answerer;
+    connect(&answerer, &QTimer::timeout, [&] {
+      for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(window);
+        if (!dialog || dialog->objectName() != "PasswordDialog" || !dialog->isVisible()) continue;
+        asked << dialog->windowTitle() + " " + dialog->findChild<QLineEdit*>("userName")->text();
+        QTest::keyClick(dialog, Qt::Key_Escape);
+      }
+    });
+    answerer.start(50);
+    const Form1Program::Answer answer = program.PressOk("Laser");
+    answerer.stop();
+
+    QCOMPARE(asked, QStringList{"Brisakett " + QString::fromUtf8(cupsUser())});
+    QCOMPARE(answer.told, QStringList{QString::fromUtf8(messages::kCommandFailed) + "\nUnauthorized"});
+    QVERIFY(program.form.AboutWindow() == nullptr);
+    QVERIFY(setup->cupsd->Jobs().empty());
+  }
+
   // A print server that accepts connections and never answers: the window
   // must not hang on it.
   void silentPrintServerDoesNotHangTheWindow() {
-    SilentPrintServer server;
+    const testing::SilentServer server;
     QVERIFY(server.Port() != 0);
     const UseScheduler silent("127.0.0.1:" + std::to_string(server.Port()));
 

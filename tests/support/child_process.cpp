@@ -5,11 +5,13 @@
 #include "posix/spawn_attributes.h"
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -37,11 +39,12 @@ private:
   posix_spawn_file_actions_t actions_;
 };
 
-pid_t Spawn(const std::vector<std::string>& argv, FileActions& actions) {
+pid_t Spawn(const std::vector<std::string>& argv, FileActions& actions,
+            bool newSession = false) {
   if (argv.empty() || argv[0].empty()) return -1;
   pid_t pid = -1;
   std::vector<char*> pointers = ArgumentPointers(argv);
-  const SpawnAttributes attributes(/*newSession=*/false);
+  const SpawnAttributes attributes(newSession);
   if (posix_spawn(&pid, argv[0].c_str(), actions.get(), attributes.get(), pointers.data(),
                   environ) != 0) {
     return -1;
@@ -122,6 +125,51 @@ SeparateProgramRun RunProgramApart(const std::vector<std::string>& argv) {
   run.exitStatus = WaitForExit(pid);
   run.out = ReadFile(out);
   run.err = ReadFile(err);
+  return run;
+}
+
+TerminalProgramRun RunProgramWithTerminal(const std::vector<std::string>& argv, int seconds) {
+  TerminalProgramRun run;
+  const int terminal = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0) {
+    if (terminal >= 0) close(terminal);
+    return run;
+  }
+  TempFolder folder;
+  const std::string output = (folder.path() / "output").string();
+  FileActions actions;
+  posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(actions.get(), 1, output.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_adddup2(actions.get(), 1, 2);
+  // Opened by the new session's leader, the terminal becomes its
+  // controlling one: /dev/tty then leads there.
+  posix_spawn_file_actions_addopen(actions.get(), 3, ptsname(terminal), O_RDWR, 0);
+  const pid_t pid = Spawn(argv, actions, /*newSession=*/true);
+  if (pid < 0) {
+    close(terminal);
+    return run;
+  }
+
+  fcntl(terminal, F_SETFL, O_NONBLOCK);
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  int status = 0;
+  for (;;) {
+    char buffer[512];
+    const ssize_t got = read(terminal, buffer, sizeof buffer);
+    if (got > 0) run.terminal.append(buffer, static_cast<std::size_t>(got));
+    if (waitpid(pid, &status, WNOHANG) == pid) break;
+    if (std::chrono::steady_clock::now() >= give_up) {
+      run.timedOut = true;
+      kill(pid, SIGKILL);
+      WaitForExit(pid);
+      break;
+    }
+    usleep(20'000);
+  }
+  close(terminal);
+  if (!run.timedOut && WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
+  run.output = ReadFile(output);
   return run;
 }
 

@@ -30,6 +30,19 @@ struct SeparateProgramRun {
 // The same, keeping standard output and standard error apart.
 SeparateProgramRun RunProgramApart(const std::vector<std::string>& argv);
 
+struct TerminalProgramRun {
+  int exitStatus = -1;     // -1 when it could not start, was killed or timed out
+  bool timedOut = false;   // still running after the time given, and killed
+  std::string output;      // standard output and standard error together
+  std::string terminal;    // what it wrote to its terminal
+};
+
+// Runs argv[0] in a session of its own whose controlling terminal is a
+// fresh pseudo-terminal that nobody types into, with standard input from
+// /dev/null: a program that asks the terminal for something blocks there
+// until `seconds` have passed, and is then killed.
+TerminalProgramRun RunProgramWithTerminal(const std::vector<std::string>& argv, int seconds);
+
 // Starts argv[0] (a path) in the background, its output appended to
 // `logFile`, or sharing this process's output when `logFile` is empty.
 // Returns its process id, or -1 when it could not start.

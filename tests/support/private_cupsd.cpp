@@ -152,7 +152,17 @@ bool PrivateCupsd::WriteConfiguration(const PrivateCupsdOptions& options, std::s
                                 "<Location />\n"
                                 "  Order allow,deny\n"
                                 "  Allow all\n"
-                                "</Location>\n";
+                                "</Location>\n" +
+                                (options.passwordForJobs ? "<Policy default>\n"
+                                                           "  <Limit Create-Job Print-Job Send-Document>\n"
+                                                           "    AuthType Basic\n"
+                                                           "    Require valid-user\n"
+                                                           "  </Limit>\n"
+                                                           "  <Limit All>\n"
+                                                           "    Order deny,allow\n"
+                                                           "  </Limit>\n"
+                                                           "</Policy>\n"
+                                                         : "");
 
   const RunAs runAs = PrinterProgramsRunAs();
   const std::string f = folder_;

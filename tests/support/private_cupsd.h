@@ -25,6 +25,9 @@ struct SpooledJob {
 struct PrivateCupsdOptions {
   // Also listen on 127.0.0.1 at a free TCP port, as a print server does.
   bool listenOnTcp = false;
+  // Jobs need a user name and password (Basic authentication), as on an
+  // office's print server; everything else stays open.
+  bool passwordForJobs = false;
 };
 
 // A CUPS scheduler of our own, in a fresh folder under /tmp, reachable only
@@ -76,6 +79,8 @@ public:
   void Stop();
   bool Restart(std::string* why = nullptr);
   bool Running() const { return pid_ > 0; }
+  // The scheduler's process, for a test that freezes it (SIGSTOP).
+  pid_t Pid() const { return pid_; }
 
   // Every job the scheduler knows, oldest first. Empty when it is stopped.
   std::vector<SpooledJob> Jobs() const;
