@@ -220,9 +220,13 @@ PressFigures MeasurePresses(const Paths& paths, const Settings& settings,
   };
   // The floor for any program: the job alone (Create-Job and Send-Document)
   // on a printer opened once beforehand.
-  const std::unique_ptr<Spooler> spooler = MakeSystemSpooler();
-  const std::unique_ptr<SpoolerPrinter> opened = spooler->Open(queue);
-  if (!opened) Fail("cannot open " + queue);
+  const SpoolerLogin login;
+  const std::unique_ptr<Spooler> spooler = MakeSystemSpooler(login);
+  // The floor keeps its own deadline far away: it is timed, not bounded.
+  Deadline patience(std::chrono::hours(1));
+  std::string unreachable;
+  const std::unique_ptr<SpoolerPrinter> opened = spooler->Open(queue, patience, unreachable);
+  if (!opened) Fail("cannot open " + queue + ": " + unreachable);
   const auto submit = [&] {
     std::size_t written = 0;
     const std::int64_t start = MonotonicNs();
@@ -272,12 +276,14 @@ PressFigures MeasurePresses(const Paths& paths, const Settings& settings,
 // ---------------------------------------------------------- SelectPrinter
 
 double MeasureSelect(const Settings& settings, const std::string& name, bool expected) {
-  const auto catalog = MakeSystemPrinterCatalog();
+  const SpoolerLogin login;
+  const auto catalog = MakeSystemPrinterCatalog(login);
   CurrentPrinter current(std::nullopt);
   std::vector<double> ms;
   for (int i = 0; i < settings.runs; ++i) {
     const std::int64_t start = MonotonicNs();
-    const bool found = SelectPrinter(*catalog, current, name);
+    Deadline deadline(kServerPatience);
+    const bool found = SelectPrinter(*catalog, current, name, deadline);
     ms.push_back(double(MonotonicNs() - start) / 1e6);
     if (found != expected) Fail("SelectPrinter(" + name + ") gave the wrong answer");
   }
@@ -367,8 +373,10 @@ int main(int argc, char** argv) {
     Use(scheduler);
     // This process's libcups may still hold a connection to the scheduler
     // before its restart; the first request finds it closed and reconnects.
-    MakeSystemPrinterCatalog()->DeviceNames();
-    if (MakeSystemPrinterCatalog()->DeviceNames().size() != std::size_t(scheduler.queues)) {
+    const SpoolerLogin login;
+    Deadline deadline(kServerPatience);
+    if (MakeSystemPrinterCatalog(login)->DeviceNames(deadline).value.size() !=
+        std::size_t(scheduler.queues)) {
       Fail("the scheduler does not list " + std::to_string(scheduler.queues) + " queues");
     }
   }

@@ -31,6 +31,9 @@ public:
 
   bool StartDoc(const std::string& documentName) override {
     documentName_ = documentName;
+    document_.clear();
+    jobId_ = 0;
+    taken_ = false;
     ipp_t* request = NewRequest(IPP_OP_CREATE_JOB);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr,
                  documentName.c_str());
