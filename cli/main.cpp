@@ -24,7 +24,9 @@ int wmain(int argc, wchar_t** argv) {
 
   const auto printers = brisakett::MakeSystemPrinterCatalog();
   const auto spooler = brisakett::MakeSystemSpooler();
-  const int status = brisakett::RunSendCommand(arguments, *printers, *spooler, out, err);
+  const auto watcher = brisakett::MakeSystemJobWatcher();
+  const int status =
+      brisakett::RunSendCommand(arguments, *printers, *spooler, *watcher, out, err);
   out.flush();
   err.flush();
   return status;
@@ -33,7 +35,8 @@ int wmain(int argc, wchar_t** argv) {
 int main(int argc, char** argv) {
   const auto printers = brisakett::MakeSystemPrinterCatalog();
   const auto spooler = brisakett::MakeSystemSpooler();
-  return brisakett::RunSendCommand({argv + 1, argv + argc}, *printers, *spooler, std::cout,
-                                   std::cerr);
+  const auto watcher = brisakett::MakeSystemJobWatcher();
+  return brisakett::RunSendCommand({argv + 1, argv + argc}, *printers, *spooler, *watcher,
+                                   std::cout, std::cerr);
 }
 #endif

@@ -1,29 +1,62 @@
 #include "send_command.h"
 
+#include <chrono>
 #include <optional>
 
 #include "current_printer.h"
 #include "messages.h"
+#include "send_options.h"
+#include "wake_printers.h"
+#include "wake_report.h"
+#include "wake_targets.h"
 #include "warmup_job.h"
 
 namespace brisakett {
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: brisakett-send [PRINTER]\n"
+    "Usage: brisakett-send [PRINTER]...\n"
+    "       brisakett-send --all [OPTION]...\n"
     "       brisakett-send --list | --help | --version\n"
     "\n"
-    "Wakes a PCL printer: sends it the warm-up command as a one-page job through\n"
+    "Wakes PCL printers: sends each the warm-up command as a one-page job through\n"
     "the print spooler, as the Brisakett window's \"OK\" button does. Without\n"
     "PRINTER the default printer is woken.\n"
     "\n"
-    "  --list     list the installed printers, the default one marked with '*'\n"
-    "  --help     show this help\n"
-    "  --version  show the version\n"
-    "  --         end of options; a PRINTER that starts with '-' follows\n"
+    "  --all               wake every listed printer (saved instances, which are\n"
+    "                      the same queue again, are left out)\n"
+    "  --jobs N            submit up to N jobs at the same time (1 to 64, default 8)\n"
+    "  --wait[=SECONDS]    follow each accepted job for up to SECONDS (default 120)\n"
+    "                      until the printer has it, and report what became of it\n"
+    "  --cancel-on-timeout with --wait: cancel a job still waiting at the end;\n"
+    "                      otherwise it stays queued and wakes the printer later\n"
+    "  --json              one JSON object per printer instead of text lines\n"
+    "  --list              list the installed printers, the default one marked with '*'\n"
+    "  --help              show this help\n"
+    "  --version           show the version\n"
+    "  --                  end of options; PRINTERs that start with '-' follow\n"
     "\n"
-    "Exit status: 0 sent, 1 the spooler refused the job, 2 wrong usage,\n"
-    "3 no printer of that name.\n";
+    "One PRINTER (or none) without --wait or --json answers as the window does:\n"
+    "\"Kommando ausgeführt\", or the failure and the spooler's reason on standard\n"
+    "error. Otherwise a line is written per printer as it finishes, its fields\n"
+    "separated by tabs:\n"
+    "  NAME  OUTCOME  JOB-ID  SECONDS  REASON\n"
+    "('-' for no job id or reason), then a line \"summary: ...\". OUTCOME is one of\n"
+    "  sent               the spooler accepted the job (not followed)\n"
+    "  delivered          --wait: the job completed; the printer has it\n"
+    "  still-waiting      --wait: time ran out while the job was queued; REASON\n"
+    "                     gives the spooler's cause (queue stopped, job held,\n"
+    "                     printer not reachable, ...)\n"
+    "  failed-at-printer  --wait: the spooler aborted or cancelled the job\n"
+    "  not-recognized     no listed printer has that name; it is skipped\n"
+    "  refused            the spooler did not accept the whole job\n"
+    "With --json each line is {\"name\", \"outcome\", \"job_id\", \"reason\",\n"
+    "\"seconds\", \"cancelled\"} and there is no summary.\n"
+    "\n"
+    "Exit status: 0 sent (or delivered), 1 the spooler refused the job,\n"
+    "2 wrong usage, 3 no printer of that name, 5 still waiting when time ran out,\n"
+    "6 failed at the printer. With several printers the status is the worst of\n"
+    "their outcomes, from best to worst: 0, 5, 3, 6, 1.\n";
 
 int UsageError(std::ostream& err, const std::string& problem) {
   err << "brisakett-send: " << problem << "\n"
@@ -61,34 +94,58 @@ int WakePrinter(const std::optional<std::string>& named, const PrinterCatalog& p
   return kSendFailed;
 }
 
+int WakeMany(const SendOptions& options, const PrinterCatalog& printers, Spooler& spooler,
+             const JobWatcher& watcher, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> named = options.printers;
+  if (!options.all && named.empty()) {
+    const std::optional<std::string> defaultName = printers.DefaultDeviceName();
+    if (!defaultName) {
+      return UsageError(err, "there is no default printer; name the printer to wake");
+    }
+    named.push_back(*defaultName);
+  }
+  const WakeTargets targets = ChooseWakeTargets(printers, named, options.all);
+
+  WakeReportWriter writer(out, options.json);
+  for (const std::string& unknown : targets.unknown) {
+    writer.Add({unknown, WakeOutcome::NotRecognized, 0, messages::kPrinterNotRecognized});
+  }
+  WakeSettings settings;
+  settings.parallel = options.jobs;
+  if (options.waitSeconds) settings.follow = std::chrono::seconds(*options.waitSeconds);
+  settings.cancelOnTimeout = options.cancelOnTimeout;
+  WakePrinters(targets.known, spooler, watcher, settings,
+               [&writer](const PrinterWakeReport& report) { writer.Add(report); });
+  writer.Finish();
+  return writer.ExitStatus();
+}
+
 }  // namespace
 
 int RunSendCommand(const std::vector<std::string>& arguments, const PrinterCatalog& printers,
-                   Spooler& spooler, std::ostream& out, std::ostream& err) {
-  std::optional<std::string> printer;
-  bool optionsEnded = false;
-  for (const std::string& argument : arguments) {
-    if (!optionsEnded && argument == "--") {
-      optionsEnded = true;
-    } else if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
-      if (arguments.size() != 1) return UsageError(err, "'" + argument + "' stands alone");
-      if (argument == "--help") {
-        out << kUsage;
-        return kSendSucceeded;
-      }
-      if (argument == "--version") {
-        out << messages::kAppTitle << " " << messages::kVersion << "\n";
-        return kSendSucceeded;
-      }
-      if (argument == "--list") return ListPrinters(printers, out);
-      return UsageError(err, "unknown option '" + argument + "'");
-    } else if (printer) {
-      return UsageError(err, "one printer at a time");
-    } else {
-      printer = argument;
-    }
+                   Spooler& spooler, const JobWatcher& watcher, std::ostream& out,
+                   std::ostream& err) {
+  std::string problem;
+  const std::optional<SendOptions> options = ParseSendOptions(arguments, problem);
+  if (!options) return UsageError(err, problem);
+  switch (options->action) {
+    case SendOptions::Action::Help:
+      out << kUsage;
+      return kSendSucceeded;
+    case SendOptions::Action::Version:
+      out << messages::kAppTitle << " " << messages::kVersion << "\n";
+      return kSendSucceeded;
+    case SendOptions::Action::List:
+      return ListPrinters(printers, out);
+    case SendOptions::Action::Wake:
+      break;
   }
-  return WakePrinter(printer, printers, spooler, out, err);
+  if (options->SinglePrinter()) {
+    const std::optional<std::string> named =
+        options->printers.empty() ? std::nullopt : std::optional(options->printers.front());
+    return WakePrinter(named, printers, spooler, out, err);
+  }
+  return WakeMany(*options, printers, spooler, watcher, out, err);
 }
 
 }  // namespace brisakett

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "job_watcher.h"
 #include "printer_catalog.h"
 #include "spooler.h"
 
@@ -15,11 +16,14 @@ enum SendExitStatus : int {
   kSendFailed = 1,         // the spooler did not accept the whole job
   kSendUsageError = 2,     // the command line is wrong
   kSendNotRecognized = 3,  // no installed printer has that name
+  kSendStillWaiting = 5,     // --wait: the job was still queued when time ran out
+  kSendFailedAtPrinter = 6,  // --wait: the spooler aborted or cancelled the job
 };
 
 // The whole command, apart from main's own plumbing, so it runs in tests
-// against any printer list, spooler and streams.
+// against any printer list, spooler, job watcher and streams.
 int RunSendCommand(const std::vector<std::string>& arguments, const PrinterCatalog& printers,
-                   Spooler& spooler, std::ostream& out, std::ostream& err);
+                   Spooler& spooler, const JobWatcher& watcher, std::ostream& out,
+                   std::ostream& err);
 
 }  // namespace brisakett

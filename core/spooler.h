@@ -26,6 +26,9 @@ public:
 
   // The spooler's own words for why the last failed call failed.
   virtual std::string LastError() const = 0;
+
+  // The spooler's number for the job StartDoc began; 0 before that.
+  virtual int JobId() const { return 0; }
 };
 
 class Spooler {

@@ -34,7 +34,7 @@ JobResult SubmitWarmUpJob(Spooler& spooler, const std::string& deviceName) {
 
   if (!printer->EndPage()) return Cancelled(*printer);
   if (!printer->EndDoc()) return Cancelled(*printer);
-  return {JobResult::Status::Accepted, {}};
+  return {JobResult::Status::Accepted, {}, printer->JobId()};
 }
 
 WarmUpOutcome RunWarmUp(const PrinterCatalog& printers, CurrentPrinter& current,

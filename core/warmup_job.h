@@ -12,6 +12,7 @@ struct JobResult {
   enum class Status { Accepted, OpenFailed, Failed };
   Status status;
   std::string reason;  // the spooler's words when Failed
+  int jobId = 0;       // the spooler's number for the job when Accepted
 };
 
 // Submits the warm-up stream to one printer as a one-page job. A job that

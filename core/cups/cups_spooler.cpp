@@ -38,6 +38,7 @@ public:
     if (status > IPP_STATUS_OK_CONFLICTING) return Failed(ippErrorString(status));
     if (jobId <= 0) return Failed("The scheduler gave the job no number.");
     jobId_ = jobId;
+    createdJobId_ = jobId;
     return true;
   }
 
@@ -87,6 +88,7 @@ public:
   }
 
   std::string LastError() const override { return lastError_; }
+  int JobId() const override { return createdJobId_; }
 
 private:
   void CancelOnOwnConnection() {
@@ -105,7 +107,8 @@ private:
   cups_dest_t* dest_;
   cups_dinfo_t* info_;
   std::string documentName_;
-  int jobId_ = 0;
+  int jobId_ = 0;  // the job Abort cancels; 0 once it is complete
+  int createdJobId_ = 0;
   bool documentOpen_ = false;
   std::string lastError_;
 };

@@ -1,5 +1,6 @@
 #include "system_printing.h"
 
+#include "cups/cups_job_watcher.h"
 #include "cups/cups_printer_catalog.h"
 #include "cups/cups_spooler.h"
 
@@ -10,5 +11,7 @@ std::unique_ptr<PrinterCatalog> MakeSystemPrinterCatalog() {
 }
 
 std::unique_ptr<Spooler> MakeSystemSpooler() { return std::make_unique<CupsSpooler>(); }
+
+std::unique_ptr<JobWatcher> MakeSystemJobWatcher() { return std::make_unique<CupsJobWatcher>(); }
 
 }  // namespace brisakett

@@ -1,5 +1,6 @@
 #include "system_printing.h"
 
+#include "win32/win32_job_watcher.h"
 #include "win32/win32_printer_catalog.h"
 #include "win32/win32_spooler.h"
 
@@ -10,5 +11,7 @@ std::unique_ptr<PrinterCatalog> MakeSystemPrinterCatalog() {
 }
 
 std::unique_ptr<Spooler> MakeSystemSpooler() { return std::make_unique<Win32Spooler>(); }
+
+std::unique_ptr<JobWatcher> MakeSystemJobWatcher() { return std::make_unique<Win32JobWatcher>(); }
 
 }  // namespace brisakett

@@ -4,6 +4,7 @@
 #include <winspool.h>
 
 #include "win32/print_datatype.h"
+#include "win32/system_error_text.h"
 #include "win32/utf16.h"
 
 // wingdi.h makes StartDoc a macro for GDI's StartDocW; here it is the
@@ -12,23 +13,6 @@
 
 namespace brisakett {
 namespace {
-
-// The system's own words for an error code, without the line break that
-// FormatMessage puts after them.
-std::string SystemErrorText(DWORD code) {
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message(text ? text : L"", length);
-  LocalFree(text);
-  while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' ||
-                              message.back() == L' ')) {
-    message.pop_back();
-  }
-  if (message.empty()) return "Windows error " + std::to_string(code);
-  return Utf8FromWide(message);
-}
 
 class Win32Printer final : public SpoolerPrinter {
 public:
@@ -83,6 +67,7 @@ public:
   }
 
   std::string LastError() const override { return lastError_; }
+  int JobId() const override { return static_cast<int>(jobId_); }
 
 private:
   // Reads the reason at once, before another call can overwrite it.
