@@ -33,6 +33,8 @@ private:
 // with GetLastError() saying why.
 std::vector<BYTE> JobRecord(HANDLE printer, int jobId) {
   DWORD needed = 0;
+  // Wine's GetJobW fails for an unknown job without setting an error.
+  SetLastError(ERROR_SUCCESS);
   GetJobW(printer, static_cast<DWORD>(jobId), 2, nullptr, 0, &needed);
   if (needed == 0) return {};
   std::vector<BYTE> record(needed);
@@ -66,8 +68,11 @@ JobLook Win32JobWatcher::Look(const std::string& deviceName, int jobId) const {
   if (record.empty()) {
     const DWORD error = GetLastError();
     // The spooler removes a job from the queue once the printer has it,
-    // unless the printer is set to keep printed documents.
-    if (error == ERROR_INVALID_PARAMETER) return {JobLook::State::Completed, {}};
+    // unless the printer is set to keep printed documents. Wine's removes it
+    // once CUPS has it.
+    if (error == ERROR_INVALID_PARAMETER || error == ERROR_SUCCESS) {
+      return {JobLook::State::Completed, {}};
+    }
     return {JobLook::State::Waiting,
             "the spooler did not report the job: " + SystemErrorText(error)};
   }
