@@ -113,21 +113,33 @@ TEST(SendMany, AllWakesEveryQueueOnceAndReportsTheRest) {
 }
 
 TEST(SendMany, WaitFollowsEachJobToThePrinterOrSaysWhyNot) {
-  auto setup = testing::StartPrinting({"Ready", "Refusing", "Halted"}, "Ready");
+  auto setup = testing::StartPrinting({"Ready", "Refusing", "Halted", "Failing"}, "Ready");
   REQUIRE_SCHEDULER(*setup);
   setup->Printer("Refusing").Refuse();  // switched off
   ASSERT_TRUE(setup->cupsd->Disable("Halted"));
+  // A printer that is off, whose backend gives up after its first retry
+  // (about 6 s) and whose queue then aborts the job.
+  setup->Printer("Failing").Refuse();
+  const testing::ProgramRun failing = testing::RunProgram(
+      {testing::FindProgram("lpadmin"), "-h", setup->cupsd->SocketPath(), "-p", "Failing", "-v",
+       "socket://127.0.0.1:" + std::to_string(setup->Printer("Failing").Port()) + "/?contimeout=1",
+       "-o", "printer-error-policy=abort-job"});
+  ASSERT_EQ(failing.exitStatus, 0) << failing.output;
 
-  const testing::SeparateProgramRun run = Send({"--wait=4", "Ready", "Refusing", "Halted"});
-  EXPECT_EQ(run.exitStatus, 5) << run.out << run.err;
+  const testing::SeparateProgramRun run =
+      Send({"--wait=10", "Ready", "Refusing", "Halted", "Failing"});
+  EXPECT_EQ(run.exitStatus, 6) << run.out << run.err;
   auto lines = LinesByName(run.out);
+  EXPECT_EQ(lines["Failing"][1], "failed-at-printer");
+  EXPECT_THAT(lines["Failing"][4], StartsWith("aborted"));
   EXPECT_EQ(lines["Ready"][1], "delivered");
   EXPECT_EQ(lines["Refusing"][1], "still-waiting");
   // The socket backend's own words for a printer that refuses connections.
   EXPECT_THAT(lines["Refusing"][4], ::testing::MatchesRegex("sending to the printer: .+"));
   EXPECT_EQ(lines["Halted"][1], "still-waiting");
   EXPECT_THAT(lines["Halted"][4], StartsWith("queue stopped"));
-  EXPECT_EQ(lines["summary"][0], "summary: 3 printers, 1 delivered, 2 still-waiting");
+  EXPECT_EQ(lines["summary"][0],
+            "summary: 4 printers, 1 delivered, 2 still-waiting, 1 failed-at-printer");
   EXPECT_EQ(setup->Printer("Ready").Jobs().size(), 1u);
   // Left queued: each prints once its printer or queue is back.
   auto jobs = JobsById(*setup->cupsd);
