@@ -55,9 +55,10 @@ constexpr const char* kUsage =
     "\"seconds\", \"cancelled\"} and there is no summary.\n"
     "\n"
     "Exit status: 0 sent (or delivered), 1 the spooler refused the job,\n"
-    "2 wrong usage, 3 no printer of that name, 5 still waiting when time ran out,\n"
-    "6 failed at the printer. With several printers the status is the worst of\n"
-    "their outcomes, from best to worst: 0, 5, 3, 6, 1.\n";
+    "2 wrong usage, 3 no printer of that name (--all: no printer listed),\n"
+    "5 still waiting when time ran out, 6 failed at the printer. With several\n"
+    "printers the status is the worst of their outcomes, from best to worst:\n"
+    "0, 5, 3, 6, 1.\n";
 
 int UsageError(std::ostream& err, const std::string& problem) {
   err << "brisakett-send: " << problem << "\n"
@@ -106,6 +107,11 @@ int WakeMany(const SendOptions& options, const PrinterCatalog& printers, Spooler
     named.push_back(*defaultName);
   }
   const WakeTargets targets = ChooseWakeTargets(printers, named, options.all);
+  // A morning report of nothing would read like a quiet success.
+  if (options.all && targets.known.empty()) {
+    err << "brisakett-send: no printers are listed; nothing to wake\n";
+    return kSendNotRecognized;
+  }
 
   WakeReportWriter writer(out, options.json);
   for (const std::string& unknown : targets.unknown) {

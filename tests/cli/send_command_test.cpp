@@ -121,6 +121,12 @@ TEST_F(SendCommand, SeveralPrintersGetALineEachAndTheWorstStatus) {
 
   spooler.failAt = "EndDoc";
   EXPECT_EQ(Send({"--jobs", "1", "Laser", "Nope"}).status, kSendFailed);
+
+  catalog.names.clear();
+  const SendRun none = Send({"--all"});
+  EXPECT_EQ(none.status, kSendNotRecognized);
+  EXPECT_EQ(none.out, "");
+  EXPECT_NE(none.err.find("no printers are listed"), std::string::npos);
 }
 
 // --wait follows each job to its end; --json carries the same outcomes.
