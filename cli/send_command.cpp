@@ -31,7 +31,7 @@ constexpr const char* kUsage =
     "  --cancel-on-timeout with --wait: cancel a job still waiting at the end;\n"
     "                      otherwise it stays queued and wakes the printer later\n"
     "  --json              one JSON object per printer instead of text lines\n"
-    "  --list              list the installed printers, the default one marked with '*'\n"
+    "  --list              list the installed printers, the default marked with '*'\n"
     "  --help              show this help\n"
     "  --version           show the version\n"
     "  --                  end of options; PRINTERs that start with '-' follow\n"
