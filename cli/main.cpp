@@ -25,7 +25,9 @@ int wmain(int argc, wchar_t** argv) {
   brisakett::SpoolerLogin login;
   const auto printers = brisakett::MakeSystemPrinterCatalog(login);
   const auto spooler = brisakett::MakeSystemSpooler(login);
-  const int status = brisakett::RunSendCommand(arguments, login, *printers, *spooler, out, err);
+  const auto watcher = brisakett::MakeSystemJobWatcher(login);
+  const int status =
+      brisakett::RunSendCommand(arguments, login, *printers, *spooler, *watcher, out, err);
   out.flush();
   err.flush();
   return status;
@@ -44,7 +46,8 @@ int main(int argc, char** argv) {
   if (brisakett::TerminalPasswordPrompt::Available()) login.prompt = &terminal;
   const auto printers = brisakett::MakeSystemPrinterCatalog(login);
   const auto spooler = brisakett::MakeSystemSpooler(login);
-  return brisakett::RunSendCommand({argv + 1, argv + argc}, login, *printers, *spooler,
+  const auto watcher = brisakett::MakeSystemJobWatcher(login);
+  return brisakett::RunSendCommand({argv + 1, argv + argc}, login, *printers, *spooler, *watcher,
                                    std::cout, std::cerr);
 }
 #endif

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "job_watcher.h"
 #include "password_prompt.h"
 #include "printer_catalog.h"
 #include "spooler.h"
@@ -17,13 +18,16 @@ enum SendExitStatus : int {
   kSendUsageError = 2,     // the command line is wrong
   kSendNotRecognized = 3,  // no installed printer has that name, or no default printer
   kSendUnreachable = 4,    // the print server cannot be reached or does not answer
+  kSendStillWaiting = 5,     // --wait: the job was still queued when time ran out
+  kSendFailedAtPrinter = 6,  // --wait: the spooler aborted or cancelled the job
 };
 
 // The whole command, apart from main's own plumbing, so it runs in tests
-// against any printer list, spooler and streams. `login` is the one the
-// printer list and spooler were made with; -U sets its user.
+// against any printer list, spooler, job watcher and streams. `login` is
+// the one the printer list and spooler were made with; -U sets its user.
 int RunSendCommand(const std::vector<std::string>& arguments, SpoolerLogin& login,
-                   const PrinterCatalog& printers, Spooler& spooler, std::ostream& out,
+                   const PrinterCatalog& printers, Spooler& spooler, const JobWatcher& watcher,
+                   std::ostream& out,
                    std::ostream& err);
 
 }  // namespace brisakett

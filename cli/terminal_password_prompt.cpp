@@ -11,6 +11,7 @@ bool TerminalPasswordPrompt::Available() { return isatty(STDIN_FILENO) == 1; }
 
 std::optional<std::string> TerminalPasswordPrompt::Ask(const std::string& server,
                                                        std::string& user) {
+  const std::lock_guard<std::mutex> oneAtATime(asking_);
   std::cerr << "Password for " << user << " on " << server << "? " << std::flush;
   termios saved{};
   const bool quiet = tcgetattr(STDIN_FILENO, &saved) == 0;

@@ -1,5 +1,6 @@
 #include "system_printing.h"
 
+#include "cups/cups_job_watcher.h"
 #include "cups/cups_printer_catalog.h"
 #include "cups/cups_spooler.h"
 
@@ -11,6 +12,10 @@ std::unique_ptr<PrinterCatalog> MakeSystemPrinterCatalog(const SpoolerLogin& log
 
 std::unique_ptr<Spooler> MakeSystemSpooler(const SpoolerLogin& login) {
   return std::make_unique<CupsSpooler>(login);
+}
+
+std::unique_ptr<JobWatcher> MakeSystemJobWatcher(const SpoolerLogin& login) {
+  return std::make_unique<CupsJobWatcher>(login);
 }
 
 }  // namespace brisakett

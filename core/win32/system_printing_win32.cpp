@@ -1,5 +1,6 @@
 #include "system_printing.h"
 
+#include "win32/win32_job_watcher.h"
 #include "win32/win32_printer_catalog.h"
 #include "win32/win32_spooler.h"
 
@@ -12,6 +13,10 @@ std::unique_ptr<PrinterCatalog> MakeSystemPrinterCatalog(const SpoolerLogin&) {
 
 std::unique_ptr<Spooler> MakeSystemSpooler(const SpoolerLogin&) {
   return std::make_unique<Win32Spooler>();
+}
+
+std::unique_ptr<JobWatcher> MakeSystemJobWatcher(const SpoolerLogin&) {
+  return std::make_unique<Win32JobWatcher>();
 }
 
 }  // namespace brisakett

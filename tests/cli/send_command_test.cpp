@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <sstream>
 
 #include "fake_printing.h"
@@ -25,14 +27,28 @@ protected:
 
   SendRun Send(std::vector<std::string> arguments) {
     std::ostringstream out, err;
-    const int status = RunSendCommand(arguments, login, catalog, spooler, out, err);
+    const int status = RunSendCommand(arguments, login, catalog, spooler, watcher, out, err);
     return {status, out.str(), err.str()};
   }
 
   SpoolerLogin login;
   testing::FakeCatalog catalog;
   testing::FakeSpooler spooler;
+  testing::FakeWatcher watcher;
 };
+
+// The tab-separated fields of each line of `text`.
+std::vector<std::vector<std::string>> Fields(const std::string& text) {
+  std::vector<std::vector<std::string>> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    std::vector<std::string> fields;
+    std::istringstream split(line);
+    for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+    lines.push_back(fields);
+  }
+  return lines;
+}
 
 TEST_F(SendCommand, WakesTheNamedOrTheDefaultPrinter) {
   SendRun run = Send({"Laser"});
@@ -90,7 +106,10 @@ TEST_F(SendCommand, WrongCommandLinesSendNothing) {
   for (const std::vector<std::string>& arguments :
        std::vector<std::vector<std::string>>{{"-x"},
                                              {"--lists"},
-                                             {"Laser", "Tinte"},
+                                             {"--all", "Laser"},
+                                             {"--cancel-on-timeout", "Laser"},
+                                             {"--jobs", "0", "Laser", "Tinte"},
+                                             {"--wait=soon", "Laser"},
                                              {"--list", "Laser"},
                                              {"Laser", "--version"},
                                              {"-Strich"},
@@ -103,6 +122,61 @@ TEST_F(SendCommand, WrongCommandLinesSendNothing) {
     EXPECT_NE(run.err.find("--help"), std::string::npos);
   }
   EXPECT_TRUE(spooler.calls.empty());
+}
+
+// Several printers, one of them unknown: one line each, in a fixed form,
+// the unknown one reported and skipped, then the summary.
+TEST_F(SendCommand, SeveralPrintersGetALineEachAndTheWorstStatus) {
+  spooler.failAt = "";
+  const SendRun run = Send({"--jobs", "1", "Laser", "Nope", "Tinte", "Laser"});
+  EXPECT_EQ(run.status, kSendNotRecognized);
+  const auto lines = Fields(run.out);
+  ASSERT_EQ(lines.size(), 4u) << run.out;
+  EXPECT_EQ(lines[0], (std::vector<std::string>{"Nope", "not-recognized", "-", lines[0][3],
+                                                "The Printer Name you typed wasn't recognized."}));
+  EXPECT_EQ(lines[1], (std::vector<std::string>{"Laser", "sent", "1", lines[1][3], "-"}));
+  EXPECT_EQ(lines[2], (std::vector<std::string>{"Tinte", "sent", "2", lines[2][3], "-"}));
+  EXPECT_EQ(lines[3], std::vector<std::string>{"summary: 3 printers, 2 sent, 1 not-recognized"});
+  EXPECT_EQ(spooler.writes.size(), 2u);  // Laser, named twice, woken once
+
+  spooler.failAt = "EndDoc";
+  EXPECT_EQ(Send({"--jobs", "1", "Laser", "Nope"}).status, kSendFailed);
+
+  catalog.names.clear();
+  const SendRun none = Send({"--all"});
+  EXPECT_EQ(none.status, kSendNotRecognized);
+  EXPECT_EQ(none.out, "");
+  EXPECT_NE(none.err.find("no printers are listed"), std::string::npos);
+}
+
+// --wait follows each job to its end; --json carries the same outcomes.
+TEST_F(SendCommand, WaitReportsWhatBecameOfEachJob) {
+  watcher.looks["Laser"] = {JobLook::State::Completed, {}};
+  watcher.looks["Tinte"] = {JobLook::State::Aborted, "aborted: Paper jam"};
+  watcher.looks["-Strich"] = {JobLook::State::Waiting, "queue stopped: Paused (paused)"};
+  const SendRun run = Send({"--json", "--wait=0", "--cancel-on-timeout", "--jobs", "1", "Laser",
+                            "Tinte", "--", "-Strich"});
+  EXPECT_EQ(run.status, kSendFailedAtPrinter);
+  std::map<std::string, nlohmann::json> byName;
+  std::istringstream in(run.out);
+  for (std::string line; std::getline(in, line);) {
+    const nlohmann::json object = nlohmann::json::parse(line);
+    byName[object.at("name")] = object;
+  }
+  ASSERT_EQ(byName.size(), 3u) << run.out;
+  EXPECT_EQ(byName["Laser"]["outcome"], "delivered");
+  EXPECT_EQ(byName["Laser"]["job_id"], 1);
+  EXPECT_EQ(byName["Tinte"]["outcome"], "failed-at-printer");
+  EXPECT_EQ(byName["Tinte"]["reason"], "aborted: Paper jam");
+  EXPECT_EQ(byName["-Strich"]["outcome"], "still-waiting");
+  EXPECT_EQ(byName["-Strich"]["reason"], "queue stopped: Paused (paused)");
+  EXPECT_EQ(byName["-Strich"]["cancelled"], true);
+  EXPECT_EQ(watcher.calls.back(), "Cancel -Strich 3");
+
+  // A job still waiting is left queued without --cancel-on-timeout.
+  watcher.calls.clear();
+  EXPECT_EQ(Send({"--wait=0", "--", "-Strich"}).status, kSendStillWaiting);
+  EXPECT_EQ(watcher.calls, std::vector<std::string>{"Look -Strich 4"});
 }
 
 TEST_F(SendCommand, ListHelpAndVersion) {

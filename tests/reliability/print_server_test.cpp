@@ -101,7 +101,7 @@ TEST(PrintServer, UnreachableOrSilentServerIsExitStatusFour) {
   REQUIRE_SCHEDULER(*setup);
   setup->cupsd->Stop();
   for (const std::vector<std::string>& arguments :
-       std::vector<std::vector<std::string>>{{"Laser"}, {}, {"--list"}}) {
+       std::vector<std::vector<std::string>>{{"Laser"}, {}, {"--list"}, {"--all", "--wait"}}) {
     std::vector<std::string> argv{BRISAKETT_SEND_PATH};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     const testing::SeparateProgramRun down = testing::RunProgramApart(argv);

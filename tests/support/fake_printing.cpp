@@ -10,7 +10,11 @@ public:
   explicit FakePrinter(FakeSpooler& spooler) : spooler_(spooler) {}
   ~FakePrinter() override { spooler_.calls.push_back("Close"); }
 
-  bool StartDoc(const std::string& name) override { return Call("StartDoc", name); }
+  bool StartDoc(const std::string& name) override {
+    if (!Call("StartDoc", name)) return false;
+    jobId_ = ++spooler_.lastJobId;
+    return true;
+  }
   bool StartPage() override { return Call("StartPage"); }
   bool Write(std::string_view data, std::size_t& written) override {
     written = 0;
@@ -22,9 +26,9 @@ public:
   bool EndPage() override { return Call("EndPage"); }
   bool EndDoc() override { return Call("EndDoc"); }
   void Abort() override { spooler_.calls.push_back("Abort"); }
-  int JobId() const override { return 7; }
   Failure LastFailure() const override { return spooler_.failure; }
   std::string LastError() const override { return lastError_; }
+  int JobId() const override { return jobId_; }
 
 private:
   bool Call(const std::string& what, const std::string& argument = {}) {
@@ -36,6 +40,7 @@ private:
 
   FakeSpooler& spooler_;
   std::string lastError_;
+  int jobId_ = 0;
 };
 
 }  // namespace
@@ -47,6 +52,17 @@ std::unique_ptr<SpoolerPrinter> FakeSpooler::Open(const std::string& deviceName,
     return nullptr;
   }
   return std::make_unique<FakePrinter>(*this);
+}
+
+JobLook FakeWatcher::Look(const std::string& deviceName, int jobId) const {
+  calls.push_back("Look " + deviceName + " " + std::to_string(jobId));
+  const auto look = looks.find(deviceName);
+  return look == looks.end() ? JobLook{} : look->second;
+}
+
+bool FakeWatcher::Cancel(const std::string& deviceName, int jobId, std::string&) const {
+  calls.push_back("Cancel " + deviceName + " " + std::to_string(jobId));
+  return true;
 }
 
 }  // namespace brisakett::testing

@@ -4,10 +4,12 @@
 // scheduler cannot produce on demand: a call that fails at a chosen step,
 // a short write, a printer that vanishes between listing and opening.
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "job_watcher.h"
 #include "printer_catalog.h"
 #include "spooler.h"
 
@@ -39,9 +41,20 @@ public:
   SpoolerPrinter::Failure failure = SpoolerPrinter::Failure::Refused;  // how it fails
   std::optional<std::size_t> shortWrite;
   std::vector<std::string> writes;
+  int lastJobId = 0;  // StartDoc numbers the jobs 1, 2, ...
 
   std::unique_ptr<SpoolerPrinter> Open(const std::string& deviceName, Deadline& deadline,
                                        std::string& unreachable) override;
+};
+
+// Answers every look at a printer's job with the same JobLook.
+class FakeWatcher final : public JobWatcher {
+public:
+  std::map<std::string, JobLook> looks;  // by printer; Waiting for the others
+  mutable std::vector<std::string> calls;  // "Look NAME JOB", "Cancel NAME JOB"
+
+  JobLook Look(const std::string& deviceName, int jobId) const override;
+  bool Cancel(const std::string& deviceName, int jobId, std::string& why) const override;
 };
 
 }  // namespace brisakett::testing

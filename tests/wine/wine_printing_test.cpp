@@ -8,6 +8,7 @@
 // cross-build's bin folder and WINEPREFIX naming a prepared Wine prefix.
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <chrono>
@@ -196,7 +197,7 @@ TEST_F(BrisakettSendUnderWine, UnknownPrintersAndWrongCommandLinesHaveTheirOwnSt
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "The Printer Name you typed wasn't recognized.\r\n");
 
-  run = SendUnderWine({"Alpha", "Beta"});
+  run = SendUnderWine({"--all", "Alpha"});
   EXPECT_EQ(run.exitStatus, 2);
   EXPECT_EQ(run.out, "");
 
@@ -205,6 +206,35 @@ TEST_F(BrisakettSendUnderWine, UnknownPrintersAndWrongCommandLinesHaveTheirOwnSt
   EXPECT_EQ(run.out, "Brisakett 1.00\r\n");
 
   EXPECT_EQ(cupsd_->Jobs().size(), jobsBefore);
+}
+
+// --all through the Windows spooler, each job followed with GetJobW: the
+// printers that take jobs have them, the refusing one is reported, and the
+// JSON lines carry it all.
+TEST_F(BrisakettSendUnderWine, WakesEveryPrinterAndFollowsTheJobs) {
+  const auto receivedBefore = ReceivedCounts();
+  const testing::SeparateProgramRun run = SendUnderWine({"--all", "--wait=30", "--json"});
+  EXPECT_EQ(run.exitStatus, 1) << run.out << run.err;
+  std::map<std::string, nlohmann::json> objects;
+  std::istringstream text(run.out);
+  for (std::string line; std::getline(text, line);) {
+    const nlohmann::json object = nlohmann::json::parse(line);
+    objects[object.at("name")] = object;
+  }
+  ASSERT_EQ(objects.size(), 5u) << run.out;
+  for (const std::string queue : {"Alpha", "Beta", "Gamma", kWideName.c_str()}) {
+    SCOPED_TRACE(queue);
+    EXPECT_EQ(objects[queue]["outcome"], "delivered") << objects[queue].dump();
+    EXPECT_GT(objects[queue]["job_id"].get<int>(), 0);
+    ASSERT_TRUE(Printer(queue).WaitForJobs(receivedBefore.at(queue) + 1, kJobTimeout));
+    EXPECT_EQ(Printer(queue).Jobs().back(), kWarmUpStream);
+  }
+  EXPECT_EQ(objects["Closed"]["outcome"], "refused");
+  EXPECT_NE(objects["Closed"]["reason"], "");
+  std::this_thread::sleep_for(1s);  // a second job would have arrived by now
+  for (const auto& [queue, count] : ReceivedCounts()) {
+    EXPECT_EQ(count, receivedBefore.at(queue) + (queue == "Closed" ? 0 : 1)) << queue;
+  }
 }
 
 }  // namespace

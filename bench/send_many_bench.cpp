@@ -1,0 +1,151 @@
+// brisakett-send-many-bench: the concurrency figure of docs/performance.md.
+// Starts a capture printer and a private CUPS scheduler with N queues
+// (default 200) all printing to it, and times, in turns:
+//  - one `brisakett-send --all --jobs 8` process waking every queue;
+//  - one `brisakett-send --all --jobs 1` process, the same run without
+//    concurrency, to tell the two savings apart;
+//  - N `brisakett-send QUEUE` processes one after the other, as a script
+//    looping over the printers does.
+// After each run it waits until the capture printer has every job and
+// checks that each queue got exactly one job of the warm-up bytes. Prints
+// one Markdown table of medians.
+//
+//   brisakett-send-many-bench [--rounds N] [--queues N]
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "capture_server.h"
+#include "private_cupsd.h"
+#include "scheduler_setup.h"
+#include "timed_process.h"
+#include "warmup_stream.h"
+
+namespace {
+
+using namespace brisakett;
+using namespace std::chrono_literals;
+
+struct Settings {
+  int rounds = 5;
+  int queues = 200;
+};
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+[[noreturn]] void Fail(const std::string& why) {
+  std::fprintf(stderr, "brisakett-send-many-bench: %s\n", why.c_str());
+  std::exit(1);
+}
+
+// Waits for the capture printer to have `total` jobs, then checks that the
+// scheduler's jobs numbered after `lastJobBefore` are one per queue.
+void CheckEveryQueueOnce(const testing::PrivateCupsd& cupsd, const tools::CaptureServer& printer,
+                         std::size_t total, int lastJobBefore, int queues) {
+  if (!printer.WaitForJobs(total, 600s)) {
+    Fail("the printer received " + std::to_string(printer.Jobs().size()) + " of " +
+         std::to_string(total) + " jobs");
+  }
+  std::map<std::string, int> perQueue;
+  for (const testing::SpooledJob& job : cupsd.Jobs()) {
+    if (job.id > lastJobBefore) ++perQueue[job.queue];
+  }
+  if (perQueue.size() != static_cast<std::size_t>(queues)) {
+    Fail(std::to_string(perQueue.size()) + " queues got a job, not " + std::to_string(queues));
+  }
+  for (const auto& [queue, count] : perQueue) {
+    if (count != 1) Fail(queue + " got " + std::to_string(count) + " jobs");
+  }
+}
+
+int LastJobId(const testing::PrivateCupsd& cupsd) {
+  int last = 0;
+  for (const testing::SpooledJob& job : cupsd.Jobs()) last = std::max(last, job.id);
+  return last;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Settings settings;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--rounds") == 0) settings.rounds = std::atoi(argv[i + 1]);
+    if (std::strcmp(argv[i], "--queues") == 0) settings.queues = std::atoi(argv[i + 1]);
+  }
+  if (settings.rounds < 1 || settings.queues < 1) Fail("--rounds and --queues must be positive");
+
+  tools::CaptureServer printer;
+  std::string why;
+  auto cupsd = testing::PrivateCupsd::Start(&why);
+  if (!cupsd || !bench::RestartWithQueues(*cupsd, settings.queues, printer.Port(), &why)) {
+    Fail("no private scheduler: " + why);
+  }
+
+  const std::string send = BRISAKETT_SEND_PATH;
+  std::vector<std::string> names;
+  for (int number = 1; number <= settings.queues; ++number) {
+    names.push_back(bench::BenchQueueName(number));
+  }
+  const auto wholeProcess = [&](std::vector<std::string> argv) {
+    return [&send, argv = std::move(argv)] {
+      std::vector<std::string> command{send};
+      command.insert(command.end(), argv.begin(), argv.end());
+      const bench::TimedRun run = bench::RunTimed(command);
+      if (run.exitStatus != 0) Fail("brisakett-send exited with " + std::to_string(run.exitStatus));
+      return run.Ms();
+    };
+  };
+  struct Contender {
+    std::string label;
+    std::function<double()> run;
+    std::vector<double> ms;
+  };
+  std::vector<Contender> contenders{
+      {"`brisakett-send --all --jobs 8`, one process", wholeProcess({"--all", "--jobs", "8"}), {}},
+      {"`brisakett-send --all --jobs 1`, one process", wholeProcess({"--all", "--jobs", "1"}), {}},
+      {"`brisakett-send QUEUE` for each queue in turn",
+       [&] {
+         double total = 0;
+         for (const std::string& name : names) total += wholeProcess({name})();
+         return total;
+       },
+       {}},
+  };
+
+  std::size_t printed = 0;
+  for (int round = 0; round < settings.rounds; ++round) {
+    // Each round starts with another contender, so none always runs first.
+    for (std::size_t turn = 0; turn < contenders.size(); ++turn) {
+      Contender& contender = contenders[(round + turn) % contenders.size()];
+      const int lastJob = LastJobId(*cupsd);
+      contender.ms.push_back(contender.run());
+      printed += names.size();
+      CheckEveryQueueOnce(*cupsd, printer, printed, lastJob, settings.queues);
+    }
+  }
+  for (const std::string& job : printer.Jobs()) {
+    if (job != kWarmUpStream) Fail("a job arrived with other bytes than the warm-up");
+  }
+
+  std::printf("%d queues, %d rounds; every figure the median, from the start of the first "
+              "process to the end of the last, until every job was accepted.\n"
+              "Every queue got exactly one job of the warm-up bytes per run (%zu jobs).\n\n",
+              settings.queues, settings.rounds, printed);
+  std::printf("| Waking every queue | Time | Against one call per queue |\n|---|---:|---:|\n");
+  const double sequential = Median(contenders.back().ms);
+  for (const Contender& contender : contenders) {
+    const double ms = Median(contender.ms);
+    std::printf("| %s | %.0f ms | %.2f |\n", contender.label.c_str(), ms, ms / sequential);
+  }
+  return 0;
+}

@@ -1,0 +1,123 @@
+#include "wake_report.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <iterator>
+
+#include "send_command.h"
+
+namespace brisakett {
+namespace {
+
+int ExitStatusOf(WakeOutcome outcome) {
+  switch (outcome) {
+    case WakeOutcome::Sent:
+    case WakeOutcome::Delivered:
+      return kSendSucceeded;
+    case WakeOutcome::StillWaiting:
+      return kSendStillWaiting;
+    case WakeOutcome::FailedAtPrinter:
+      return kSendFailedAtPrinter;
+    case WakeOutcome::NotRecognized:
+      return kSendNotRecognized;
+    case WakeOutcome::Unreachable:
+      return kSendUnreachable;
+    case WakeOutcome::Refused:
+      break;
+  }
+  return kSendFailed;
+}
+
+// From best to worst: a job still waiting will print when its queue
+// resumes; a name that is not listed wakes nothing until it is fixed; a job
+// the printer lost, or one the spooler never took, is a failure; a print
+// server that cannot be reached takes nothing at all.
+constexpr int kBestToWorst[] = {kSendSucceeded,       kSendStillWaiting, kSendNotRecognized,
+                                kSendFailedAtPrinter, kSendFailed,       kSendUnreachable};
+
+int Rank(int status) {
+  return static_cast<int>(std::find(std::begin(kBestToWorst), std::end(kBestToWorst), status) -
+                          std::begin(kBestToWorst));
+}
+
+// A field of a text line holds no tab or line break, so that every line
+// splits into the same fields.
+std::string Field(const std::string& text) {
+  if (text.empty()) return "-";
+  std::string field = text;
+  std::replace_if(
+      field.begin(), field.end(),
+      [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\x7f'; }, ' ');
+  return field;
+}
+
+std::string Seconds(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", seconds);
+  return text;
+}
+
+}  // namespace
+
+const char* OutcomeKeyword(WakeOutcome outcome) {
+  switch (outcome) {
+    case WakeOutcome::Sent:
+      return "sent";
+    case WakeOutcome::Delivered:
+      return "delivered";
+    case WakeOutcome::StillWaiting:
+      return "still-waiting";
+    case WakeOutcome::FailedAtPrinter:
+      return "failed-at-printer";
+    case WakeOutcome::NotRecognized:
+      return "not-recognized";
+    case WakeOutcome::Unreachable:
+      return "unreachable";
+    case WakeOutcome::Refused:
+      break;
+  }
+  return "refused";
+}
+
+void WakeReportWriter::Add(const PrinterWakeReport& report) {
+  ++counts_[report.outcome];
+  const int status = ExitStatusOf(report.outcome);
+  if (Rank(status) > Rank(exitStatus_)) exitStatus_ = status;
+
+  if (json_) {
+    nlohmann::json line = {
+        {"name", report.name},
+        {"outcome", OutcomeKeyword(report.outcome)},
+        {"job_id", report.jobId > 0 ? nlohmann::json(report.jobId) : nlohmann::json()},
+        {"reason", report.reason},
+        {"seconds", std::round(report.seconds * 1000) / 1000},
+        {"cancelled", report.cancelled},
+    };
+    // Names and reasons come from the spooler as bytes; any that are not
+    // UTF-8 are replaced rather than ending the report.
+    out_ << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << std::endl;
+    return;
+  }
+  std::string reason = report.reason;
+  if (report.cancelled) reason += reason.empty() ? "job cancelled" : "; job cancelled";
+  out_ << Field(report.name) << '\t' << OutcomeKeyword(report.outcome) << '\t'
+       << (report.jobId > 0 ? std::to_string(report.jobId) : "-") << '\t'
+       << Seconds(report.seconds) << '\t' << Field(reason) << std::endl;
+}
+
+void WakeReportWriter::Finish() {
+  if (json_) return;
+  int printers = 0;
+  std::string parts;
+  for (const auto& [outcome, count] : counts_) {
+    printers += count;
+    parts += ", " + std::to_string(count) + " " + OutcomeKeyword(outcome);
+  }
+  out_ << "summary: " << printers << (printers == 1 ? " printer" : " printers") << parts
+       << std::endl;
+}
+
+}  // namespace brisakett

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <map>
+#include <ostream>
+
+#include "wake_printers.h"
+
+namespace brisakett {
+
+// Writes one line per printer as its outcome comes in, text or JSON, and
+// keeps the exit status of the worst outcome so far.
+//
+// Text: NAME, OUTCOME, JOB ID, SECONDS and REASON, separated by tabs, "-"
+// for a missing job id or reason; at the end a summary line.
+// JSON: one object per line, {"name", "outcome", "job_id", "reason",
+// "seconds", "cancelled"}, and no summary.
+class WakeReportWriter {
+public:
+  WakeReportWriter(std::ostream& out, bool json) : out_(out), json_(json) {}
+
+  void Add(const PrinterWakeReport& report);
+  void Finish();
+  int ExitStatus() const { return exitStatus_; }
+
+private:
+  std::ostream& out_;
+  bool json_;
+  int exitStatus_ = 0;
+  std::map<WakeOutcome, int> counts_;
+};
+
+// The word for an outcome in the report lines.
+const char* OutcomeKeyword(WakeOutcome outcome);
+
+}  // namespace brisakett

@@ -1,0 +1,233 @@
+// brisakett-send over several printers, run as a real process against a
+// private scheduler whose queues print to capture printers: --all, --wait,
+// --json, and the timer's service line as the package installs it.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "printing_setup.h"
+#include "require_scheduler.h"
+#include "temp_folder.h"
+#include "warmup_stream.h"
+
+namespace brisakett {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+using testing::SpooledJob;
+
+testing::SeparateProgramRun Send(std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), BRISAKETT_SEND_PATH);
+  return testing::RunProgramApart(arguments);
+}
+
+// The text lines by printer name, each split at its tabs; the summary
+// under "summary".
+std::map<std::string, std::vector<std::string>> LinesByName(const std::string& out) {
+  std::map<std::string, std::vector<std::string>> lines;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) {
+    std::vector<std::string> fields;
+    std::istringstream split(line);
+    for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+    if (fields.size() == 1 && line.rfind("summary: ", 0) == 0) {
+      lines["summary"] = fields;
+    } else {
+      EXPECT_EQ(fields.size(), 5u) << line;
+      lines[fields.front()] = fields;
+    }
+  }
+  return lines;
+}
+
+std::map<std::string, nlohmann::json> JsonByName(const std::string& out) {
+  std::map<std::string, nlohmann::json> objects;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) {
+    const nlohmann::json object = nlohmann::json::parse(line);
+    objects[object.at("name")] = object;
+  }
+  return objects;
+}
+
+std::map<int, SpooledJob> JobsById(const testing::PrivateCupsd& cupsd) {
+  std::map<int, SpooledJob> jobs;
+  for (const SpooledJob& job : cupsd.Jobs()) jobs[job.id] = job;
+  return jobs;
+}
+
+TEST(SendMany, AllWakesEveryQueueOnceAndReportsTheRest) {
+  auto setup = testing::StartPrinting({"Alpha", "Beta", "Gamma", "Closed", "Halted"}, "Alpha",
+                                      {"Closed"});
+  REQUIRE_SCHEDULER(*setup);
+  ASSERT_TRUE(setup->cupsd->Disable("Halted"));
+  // An instance is the same queue again: --all must not wake Alpha twice.
+  testing::WriteFile(setup->cupsd->UserHome() + "/.cups/lpoptions", "Dest Alpha/Entwurf\n",
+                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
+  const testing::SeparateProgramRun run = Send({"--all"});
+  EXPECT_EQ(run.exitStatus, 1) << run.err;  // refused is the worst outcome
+  auto lines = LinesByName(run.out);
+  EXPECT_EQ(lines.size(), 6u) << run.out;
+  for (const char* queue : {"Alpha", "Beta", "Gamma", "Halted"}) {
+    EXPECT_EQ(lines[queue][1], "sent") << queue;
+  }
+  EXPECT_EQ(lines["Closed"][1], "refused");
+  EXPECT_THAT(lines["Closed"][4], HasSubstr("not accepting jobs"));
+  EXPECT_EQ(lines["summary"][0], "summary: 5 printers, 4 sent, 1 refused");
+
+  for (const char* queue : {"Alpha", "Beta", "Gamma"}) {
+    EXPECT_TRUE(setup->Printer(queue).WaitForJobs(1, 30s)) << queue;
+  }
+  std::this_thread::sleep_for(500ms);  // a second job would have arrived by now
+  for (const char* queue : {"Alpha", "Beta", "Gamma"}) {
+    EXPECT_THAT(setup->Printer(queue).Jobs(), ::testing::ElementsAre(std::string(kWarmUpStream)))
+        << queue;
+  }
+  EXPECT_TRUE(setup->Printer("Halted").Jobs().empty());
+  const auto jobs = JobsById(*setup->cupsd);
+  EXPECT_EQ(jobs.size(), 4u);
+  EXPECT_EQ(jobs.at(std::stoi(lines["Halted"][2])).state, "pending");
+
+  // Named printers: an unknown name is reported and skipped, the others go.
+  const testing::SeparateProgramRun named = Send({"--json", "Beta", "Nope", "Closed"});
+  EXPECT_EQ(named.exitStatus, 1);
+  auto objects = JsonByName(named.out);
+  ASSERT_EQ(objects.size(), 3u) << named.out;
+  EXPECT_EQ(objects["Beta"]["outcome"], "sent");
+  EXPECT_EQ(objects["Nope"]["outcome"], "not-recognized");
+  EXPECT_EQ(objects["Nope"]["job_id"], nullptr);
+  EXPECT_EQ(objects["Closed"]["outcome"], "refused");
+  EXPECT_EQ(objects["Closed"]["reason"], lines["Closed"][4]);
+  EXPECT_TRUE(setup->Printer("Beta").WaitForJobs(2, 30s));
+}
+
+TEST(SendMany, WaitFollowsEachJobToThePrinterOrSaysWhyNot) {
+  auto setup = testing::StartPrinting({"Ready", "Refusing", "Halted", "Failing"}, "Ready");
+  REQUIRE_SCHEDULER(*setup);
+  setup->Printer("Refusing").Refuse();  // switched off
+  ASSERT_TRUE(setup->cupsd->Disable("Halted"));
+  // A printer that is off, whose backend gives up after its first retry
+  // (about 6 s) and whose queue then aborts the job.
+  setup->Printer("Failing").Refuse();
+  const testing::ProgramRun failing = testing::RunProgram(
+      {testing::FindProgram("lpadmin"), "-h", setup->cupsd->SocketPath(), "-p", "Failing", "-v",
+       "socket://127.0.0.1:" + std::to_string(setup->Printer("Failing").Port()) + "/?contimeout=1",
+       "-o", "printer-error-policy=abort-job"});
+  ASSERT_EQ(failing.exitStatus, 0) << failing.output;
+
+  const testing::SeparateProgramRun run =
+      Send({"--wait=20", "Ready", "Refusing", "Halted", "Failing"});
+  EXPECT_EQ(run.exitStatus, 6) << run.out << run.err;
+  auto lines = LinesByName(run.out);
+  EXPECT_EQ(lines["Failing"][1], "failed-at-printer");
+  EXPECT_THAT(lines["Failing"][4], StartsWith("aborted"));
+  EXPECT_EQ(lines["Ready"][1], "delivered");
+  EXPECT_EQ(lines["Refusing"][1], "still-waiting");
+  // The socket backend's own words for a printer that refuses connections.
+  EXPECT_THAT(lines["Refusing"][4], ::testing::MatchesRegex("sending to the printer: .+"));
+  EXPECT_EQ(lines["Halted"][1], "still-waiting");
+  EXPECT_THAT(lines["Halted"][4], StartsWith("queue stopped"));
+  EXPECT_EQ(lines["summary"][0],
+            "summary: 4 printers, 1 delivered, 2 still-waiting, 1 failed-at-printer");
+  EXPECT_EQ(setup->Printer("Ready").Jobs().size(), 1u);
+  // Left queued: each prints once its printer or queue is back.
+  auto jobs = JobsById(*setup->cupsd);
+  EXPECT_EQ(jobs.at(std::stoi(lines["Refusing"][2])).state, "processing");
+  EXPECT_EQ(jobs.at(std::stoi(lines["Halted"][2])).state, "pending");
+
+  const testing::SeparateProgramRun json =
+      Send({"--json", "--wait=5", "--cancel-on-timeout", "Ready", "Refusing", "Halted"});
+  EXPECT_EQ(json.exitStatus, 5) << json.out << json.err;
+  auto objects = JsonByName(json.out);
+  ASSERT_EQ(objects.size(), 3u) << json.out;
+  EXPECT_EQ(objects["Ready"]["outcome"], "delivered");
+  EXPECT_EQ(objects["Ready"]["cancelled"], false);
+  jobs = JobsById(*setup->cupsd);
+  for (const char* queue : {"Refusing", "Halted"}) {
+    SCOPED_TRACE(queue);
+    EXPECT_EQ(objects[queue]["outcome"], "still-waiting");
+    EXPECT_EQ(objects[queue]["cancelled"], true);
+    EXPECT_EQ(jobs.at(objects[queue]["job_id"].get<int>()).state, "canceled");
+  }
+  EXPECT_THAT(objects["Halted"]["reason"].get<std::string>(), StartsWith("queue stopped"));
+  EXPECT_EQ(setup->Printer("Ready").Jobs().size(), 2u);
+}
+
+// KEY=VALUE lines, as systemd reads Environment= and EnvironmentFile=.
+void ReadAssignments(const std::string& text, const std::string& prefix,
+                     std::map<std::string, std::string>& variables) {
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind(prefix, 0) != 0) continue;
+    line.erase(0, prefix.size());
+    const std::size_t equals = line.find('=');
+    if (line.empty() || line[0] == '#' || equals == std::string::npos) continue;
+    std::string value = line.substr(equals + 1);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+      value = value.substr(1, value.size() - 2);
+    }
+    variables[line.substr(0, equals)] = value;
+  }
+}
+
+// The service's ExecStart= as systemd runs it: the unit's Environment=
+// lines, then the settings file, and each $NAME split into words.
+std::vector<std::string> ServiceCommand() {
+  const std::string folder = std::string(BRISAKETT_SOURCE_DIR) + "/packaging/systemd/";
+  const std::string unit = testing::ReadFile(folder + "brisakett-wake.service");
+  std::map<std::string, std::string> variables;
+  ReadAssignments(unit, "Environment=", variables);
+  EXPECT_THAT(unit, HasSubstr("EnvironmentFile=-/etc/default/brisakett\n"));
+  ReadAssignments(testing::ReadFile(folder + "brisakett.default"), "", variables);
+
+  std::string execStart;
+  std::istringstream in(unit);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("ExecStart=", 0) == 0) execStart = line.substr(10);
+  }
+  std::vector<std::string> command;
+  std::istringstream words(execStart);
+  for (std::string word; words >> word;) {
+    if (word[0] != '$') {
+      command.push_back(word);
+      continue;
+    }
+    std::istringstream value(variables[word.substr(1)]);
+    for (std::string part; value >> part;) command.push_back(part);
+  }
+  return command;
+}
+
+TEST(SendMany, TheTimersServiceWakesEveryPrinter) {
+  auto setup = testing::StartPrinting({"Front", "Back"}, "Front");
+  REQUIRE_SCHEDULER(*setup);
+
+  std::vector<std::string> command = ServiceCommand();
+  ASSERT_FALSE(command.empty());
+  ASSERT_EQ(command.front(), "/usr/bin/brisakett-send");
+  command.front() = BRISAKETT_SEND_PATH;
+  const testing::SeparateProgramRun run = testing::RunProgramApart(command);
+  EXPECT_EQ(run.exitStatus, 0) << run.out << run.err;
+  auto lines = LinesByName(run.out);
+  EXPECT_EQ(lines["Front"][1], "delivered");
+  EXPECT_EQ(lines["Back"][1], "delivered");
+  EXPECT_EQ(lines["summary"][0], "summary: 2 printers, 2 delivered");
+  for (const char* queue : {"Front", "Back"}) {
+    EXPECT_THAT(setup->Printer(queue).Jobs(), ::testing::ElementsAre(std::string(kWarmUpStream)))
+        << queue;
+  }
+}
+
+}  // namespace
+}  // namespace brisakett
