@@ -9,8 +9,9 @@
 //    in the window, up to the job being accepted by the scheduler;
 //    `lp -d QUEUE -o raw FILE` with the same bytes; the job alone on a
 //    printer opened beforehand; `brisakett-send QUEUE`; and
-//    `brisakett-send --list` beside `lpstat -e`, all but the press as
-//    whole processes;
+//    `brisakett-send --list` beside `lpstat -e`, and `brisakett-send
+//    --version` (the process start alone), all but the press as whole
+//    processes;
 //  - SelectPrinter for the first, middle, last and a missing name;
 //  - the IPP requests each of these sends, from the scheduler's access log.
 // Every figure is the median of its runs.
@@ -61,7 +62,7 @@ using bench::MonotonicNs;
 
 struct Settings {
   int runs = 21;     // start-ups of each program per queue count
-  int presses = 40;  // rounds of press, lp, job alone, brisakett-send, lists, per queue count
+  int presses = 31;  // rounds of press, lp, job alone, brisakett-send, lists, per queue count
 };
 
 struct Paths {
@@ -197,7 +198,7 @@ struct Program {
 
 // Medians of one scheduler's rounds, and the requests of one more of each.
 struct JobFigures {
-  double pressMs, lpMs, submitMs, sendMs, listMs, lpstatMs;
+  double pressMs, lpMs, submitMs, sendMs, listMs, lpstatMs, startMs;
   std::string pressRequests, lpRequests, sendRequests, listRequests, lpstatRequests;
 };
 
@@ -264,6 +265,9 @@ JobFigures MeasureJobs(const Paths& paths, const Settings& settings, const Sched
   const std::vector<std::string> sendCommand{paths.send.string(), queue};
   const std::vector<std::string> listCommand{paths.send.string(), "--list"};
   const std::vector<std::string> lpstatCommand{paths.lpstat.string(), "-e"};
+  // brisakett-send that asks the scheduler nothing: what starting the
+  // process alone costs, libcups and its libraries loaded.
+  const std::vector<std::string> startCommand{paths.send.string(), "--version"};
 
   // Once each untimed: the first press also builds the About window, and
   // the page cache gets every program.
@@ -273,14 +277,16 @@ JobFigures MeasureJobs(const Paths& paths, const Settings& settings, const Sched
   job(sendCommand);
   listing(listCommand);
   listing(lpstatCommand);
-  std::vector<double> pressMs, lpMs, submitMs, sendMs, listMs, lpstatMs;
+  listing(startCommand);
+  std::vector<double> pressMs, lpMs, submitMs, sendMs, listMs, lpstatMs, startMs;
   const std::vector<std::function<void()>> steps{
       [&] { pressMs.push_back(press()); },
       [&] { lpMs.push_back(job(lpCommand)); },
       [&] { submitMs.push_back(submit()); },
       [&] { sendMs.push_back(job(sendCommand)); },
       [&] { listMs.push_back(listing(listCommand)); },
-      [&] { lpstatMs.push_back(listing(lpstatCommand)); }};
+      [&] { lpstatMs.push_back(listing(lpstatCommand)); },
+      [&] { startMs.push_back(listing(startCommand)); }};
   // Each round starts with a different one, so none always follows another.
   for (int round = 0; round < settings.presses; ++round) {
     for (std::size_t i = 0; i < steps.size(); ++i) steps[(i + std::size_t(round)) % steps.size()]();
@@ -293,7 +299,8 @@ JobFigures MeasureJobs(const Paths& paths, const Settings& settings, const Sched
   };
   JobFigures figures{Median(pressMs), Median(lpMs),   Median(submitMs),
                      Median(sendMs),  Median(listMs), Median(lpstatMs),
-                     {}, {}, {}, {}, {}};
+                     Median(startMs), {},             {},
+                     {},              {},             {}};
   figures.pressRequests = requestsOf([&] { press(); });
   figures.lpRequests = requestsOf([&] { job(lpCommand); });
   figures.sendRequests = requestsOf([&] { job(sendCommand); });
@@ -441,7 +448,7 @@ int main(int argc, char** argv) {
   const std::size_t windows = startups.size();
   startups.push_back({"bare Qt window", paths.bareProbe, nullptr, {}, {}, {}});
   startups.push_back({"bare Qt window with libcups loaded", paths.bareWithCupsProbe, nullptr, {}, {}, {}});
-  startups.push_back({"the window, list in memory, no scheduler", paths.windowOnlyProbe, nullptr, {}, {}, {}});
+  startups.push_back({"the window, list in memory, no scheduler, no libcups", paths.windowOnlyProbe, nullptr, {}, {}, {}});
   MeasureStartups(paths, settings, startups);
   const StartupSeries& bare = startups[windows];
 
@@ -496,6 +503,12 @@ int main(int argc, char** argv) {
                     "lpstat -e process " + Fixed(figures.lpstatMs, 2) + " ms",
                     Verdict(figures.listMs / figures.lpstatMs, kListTarget),
                     "<= " + Fixed(kListTarget, 1) + " x lpstat -e"});
+    rows.push_back({"`brisakett-send --version` process (no request), " + on,
+                    Fixed(figures.startMs, 2) + " ms",
+                    lp + "; lpstat -e " + Fixed(figures.lpstatMs, 2) + " ms",
+                    Fixed(figures.startMs / figures.lpMs, 2) + " / " +
+                        Fixed(figures.startMs / figures.lpstatMs, 2),
+                    "(process start alone, against lp / lpstat -e)"});
     const int perPress = RequestCount(figures.pressRequests);
     requestRows.push_back({"IPP requests per press, " + on, figures.pressRequests,
                            "lp: " + figures.lpRequests,
@@ -525,7 +538,8 @@ int main(int argc, char** argv) {
                   "(why the bench writes printers.conf instead)"});
 
   std::printf("Qt %s, CUPS library %d.%d.%d; %d start-ups of each program, %d rounds of "
-              "press, lp, lone job, brisakett-send, brisakett-send --list and lpstat -e "
+              "press, lp, lone job, brisakett-send, brisakett-send --list, lpstat -e and "
+              "brisakett-send --version "
               "per queue count; every figure a median.\n\n",
               qVersion(), CUPS_VERSION_MAJOR, CUPS_VERSION_MINOR, CUPS_VERSION_PATCH,
               settings.runs, settings.presses);
