@@ -1,12 +1,17 @@
 // brisakett-bench: the figures of docs/performance.md, printed as one
 // Markdown table. Starts a capture printer and three private CUPS
-// schedulers, with 1, 100 and 1000 queues, and measures:
+// schedulers, with 1, 1000 and 5000 queues, and measures:
 //  - start-up of the program (brisakett-startup-probe) on each scheduler
 //    beside an empty Qt window (bare-window-probe) and two steps between,
 //    each a fresh process, all taking turns in the same rounds;
 //  - peak resident memory of both once their window is shown;
-//  - a press of "OK" in the window, up to the job being accepted by the
-//    scheduler, beside `lp -d QUEUE -o raw FILE` with the same bytes;
+//  - on each scheduler, taking turns in the same rounds: a press of "OK"
+//    in the window, up to the job being accepted by the scheduler;
+//    `lp -d QUEUE -o raw FILE` with the same bytes; the job alone on a
+//    printer opened beforehand; `brisakett-send QUEUE`; and
+//    `brisakett-send --list` beside `lpstat -e`, and `brisakett-send
+//    --version` (the process start alone), all but the press as whole
+//    processes;
 //  - SelectPrinter for the first, middle, last and a missing name;
 //  - the IPP requests each of these sends, from the scheduler's access log.
 // Every figure is the median of its runs.
@@ -26,6 +31,8 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include <cups/cups.h>
@@ -55,12 +62,12 @@ using bench::MonotonicNs;
 
 struct Settings {
   int runs = 21;     // start-ups of each program per queue count
-  int presses = 60;  // presses of "OK", and lp runs, per queue count
+  int presses = 31;  // rounds of press, lp, job alone, brisakett-send, lists, per queue count
 };
 
 struct Paths {
   fs::path startupProbe, bareProbe, bareWithCupsProbe, windowOnlyProbe;
-  fs::path lp, report, data;
+  fs::path lp, lpstat, send, report, data;
 };
 
 // One private scheduler with its queues.
@@ -189,18 +196,23 @@ struct Program {
   Form1 form{system.With(msgBox)};
 };
 
-struct PressFigures {
-  double pressMs, lpMs, submitMs;
-  std::string pressRequests, lpRequests;
+// Medians of one scheduler's rounds, and the requests of one more of each.
+struct JobFigures {
+  double pressMs, lpMs, submitMs, sendMs, listMs, lpstatMs, startMs;
+  std::string pressRequests, lpRequests, sendRequests, listRequests, lpstatRequests;
+  // A press on the first queue while the saved printer is the last one:
+  // the press also asks whether the printer to return to still exists.
+  std::string otherPressRequests;
 };
 
-PressFigures MeasurePresses(const Paths& paths, const Settings& settings,
-                            const Scheduler& scheduler, tools::CaptureServer& printer) {
+JobFigures MeasureJobs(const Paths& paths, const Settings& settings, const Scheduler& scheduler,
+                       tools::CaptureServer& printer) {
   const std::string queue = BenchQueueName(scheduler.queues);
   const fs::path accessLog = scheduler.AccessLog();
   Program program;
   auto* list = program.form.findChild<QComboBox*>("Combo1");
   auto* ok = program.form.findChild<QPushButton*>("Command1");
+  if (list->count() != scheduler.queues) Fail("the window in the bench lists the wrong printers");
   list->setEditText(QString::fromStdString(queue));
   std::size_t jobs = printer.Jobs().size();
 
@@ -238,39 +250,76 @@ PressFigures MeasurePresses(const Paths& paths, const Settings& settings,
     if (!printer.WaitForJobs(++jobs, 30s)) Fail("the job alone did not reach the printer");
     return double(end - start) / 1e6;
   };
-  const auto lp = [&] {
-    const bench::TimedRun run =
-        bench::RunTimed({paths.lp.string(), "-d", queue, "-o", "raw", paths.data.string()});
-    if (run.exitStatus != 0) Fail("lp failed");
-    if (!printer.WaitForJobs(++jobs, 30s)) Fail("the lp job did not reach the printer");
+  // A whole process that sends the job: lp or brisakett-send.
+  const auto job = [&](const std::vector<std::string>& argv) {
+    const bench::TimedRun run = bench::RunTimed(argv);
+    if (run.exitStatus != 0) Fail(argv[0] + " failed with status " + std::to_string(run.exitStatus));
+    if (!printer.WaitForJobs(++jobs, 30s)) Fail("the job of " + argv[0] + " did not reach the printer");
     return run.Ms();
   };
+  // A whole process that lists the printers and sends nothing.
+  const auto listing = [&](const std::vector<std::string>& argv) {
+    const bench::TimedRun run = bench::RunTimed(argv);
+    if (run.exitStatus != 0) Fail(argv[0] + " failed with status " + std::to_string(run.exitStatus));
+    return run.Ms();
+  };
+  const std::vector<std::string> lpCommand{paths.lp.string(), "-d", queue, "-o", "raw",
+                                           paths.data.string()};
+  const std::vector<std::string> sendCommand{paths.send.string(), queue};
+  const std::vector<std::string> listCommand{paths.send.string(), "--list"};
+  const std::vector<std::string> lpstatCommand{paths.lpstat.string(), "-e"};
+  // brisakett-send that asks the scheduler nothing: what starting the
+  // process alone costs, libcups and its libraries loaded.
+  const std::vector<std::string> startCommand{paths.send.string(), "--version"};
 
-  press();  // the first press also builds the About window; not timed
-  lp();
+  // Once each untimed: the first press also builds the About window, and
+  // the page cache gets every program.
+  press();
+  job(lpCommand);
   submit();
-  std::vector<double> pressMs, lpMs, submitMs;
-  const std::vector<std::function<void()>> steps{[&] { pressMs.push_back(press()); },
-                                                 [&] { lpMs.push_back(lp()); },
-                                                 [&] { submitMs.push_back(submit()); }};
+  job(sendCommand);
+  listing(listCommand);
+  listing(lpstatCommand);
+  listing(startCommand);
+  std::vector<double> pressMs, lpMs, submitMs, sendMs, listMs, lpstatMs, startMs;
+  const std::vector<std::function<void()>> steps{
+      [&] { pressMs.push_back(press()); },
+      [&] { lpMs.push_back(job(lpCommand)); },
+      [&] { submitMs.push_back(submit()); },
+      [&] { sendMs.push_back(job(sendCommand)); },
+      [&] { listMs.push_back(listing(listCommand)); },
+      [&] { lpstatMs.push_back(listing(lpstatCommand)); },
+      [&] { startMs.push_back(listing(startCommand)); }};
   // Each round starts with a different one, so none always follows another.
   for (int round = 0; round < settings.presses; ++round) {
     for (std::size_t i = 0; i < steps.size(); ++i) steps[(i + std::size_t(round)) % steps.size()]();
   }
 
-  std::size_t before = bench::LoggedOperations(accessLog).size();
-  press();
-  const std::string pressRequests =
-      bench::DescribeOperationsSince(accessLog, before);
-  before = bench::LoggedOperations(accessLog).size();
-  lp();
-  const std::string lpRequests =
-      bench::DescribeOperationsSince(accessLog, before);
+  const auto requestsOf = [&](const std::function<void()>& step) {
+    const std::size_t before = bench::LoggedOperations(accessLog).size();
+    step();
+    return bench::DescribeOperationsSince(accessLog, before);
+  };
+  JobFigures figures{Median(pressMs), Median(lpMs),   Median(submitMs),
+                     Median(sendMs),  Median(listMs), Median(lpstatMs),
+                     Median(startMs), {},             {},
+                     {},              {},             {},
+                     {}};
+  figures.pressRequests = requestsOf([&] { press(); });
+  if (scheduler.queues > 1) {
+    list->setEditText(QString::fromStdString(BenchQueueName(1)));
+    figures.otherPressRequests = requestsOf([&] { press(); });
+    list->setEditText(QString::fromStdString(queue));
+  }
+  figures.lpRequests = requestsOf([&] { job(lpCommand); });
+  figures.sendRequests = requestsOf([&] { job(sendCommand); });
+  figures.listRequests = requestsOf([&] { listing(listCommand); });
+  figures.lpstatRequests = requestsOf([&] { listing(lpstatCommand); });
 
   for (const std::string& bytes : printer.Jobs()) {
     if (bytes != kWarmUpStream) Fail("a job reached the printer with other bytes");
   }
-  return {Median(pressMs), Median(lpMs), Median(submitMs), pressRequests, lpRequests};
+  return figures;
 }
 
 // ---------------------------------------------------------- SelectPrinter
@@ -327,6 +376,11 @@ Settings ReadSettings(int argc, char** argv) {
   return settings;
 }
 
+// "4: Create-Job, ..." begins with the number of requests.
+int RequestCount(const std::string& described) { return std::atoi(described.c_str()); }
+
+std::string Queues(int count) { return std::to_string(count) + (count == 1 ? " queue" : " queues"); }
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -335,30 +389,45 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
 
+  // Queue counts and, for each, how many times a bare Qt window's start-up
+  // the program's may take to show its filled list.
+  const std::vector<std::pair<int, double>> sizes{{1, 1.5}, {1000, 1.8}, {5000, 2.5}};
+  constexpr double kSendTarget = 0.9;    // brisakett-send QUEUE / lp
+  constexpr double kPressTarget = 0.6;   // press of "OK" / lp
+  constexpr int kPressRequests = 4;      // requests per press
+  constexpr double kListTarget = 0.5;    // brisakett-send --list / lpstat -e
+  constexpr double kMemoryTarget = 1.3;  // peak memory / bare window
+
   tools::CaptureServer printer;
   std::string why;
   std::vector<Scheduler> schedulers;
-  for (const int queues : {1, 100, 1000}) {
+  for (const auto& [queues, target] : sizes) {
     Scheduler scheduler{queues, testing::PrivateCupsd::Start(&why)};
     if (!scheduler.cupsd) Fail("cupsd did not start: " + why);
     schedulers.push_back(std::move(scheduler));
   }
-  const Scheduler& one = schedulers[0];
-  const Scheduler& thousand = schedulers[2];
+  const Scheduler& one = schedulers.front();
+  const Scheduler& largest = schedulers.back();
 
   Paths paths;
   paths.startupProbe = ThisProgramsFolder() / "brisakett-startup-probe";
   paths.bareProbe = ThisProgramsFolder() / "bare-window-probe";
   paths.bareWithCupsProbe = ThisProgramsFolder() / "bare-window-with-cups-probe";
   paths.windowOnlyProbe = ThisProgramsFolder() / "window-without-scheduler-probe";
+  paths.send = ThisProgramsFolder() / "brisakett-send";
   paths.lp = testing::FindProgram("lp");
+  paths.lpstat = testing::FindProgram("lpstat");
   paths.report = fs::path(one.cupsd->Folder()) / "probe-report";
   paths.data = fs::path(one.cupsd->Folder()) / "warmup.pcl";
-  if (paths.lp.empty()) Fail("lp is not installed (Debian package cups-client)");
+  if (paths.lp.empty() || paths.lpstat.empty()) {
+    Fail("lp or lpstat is not installed (Debian package cups-client)");
+  }
   std::ofstream(paths.data, std::ios::binary) << kWarmUpStream;
 
-  // What adding queues one by one costs, to show why the bench does not.
+  // What adding queues one by one costs, to show why the bench does not;
+  // on a scheduler configured like the others.
   Use(one);
+  if (!bench::RestartLikeAnInstalledScheduler(*one.cupsd, &why)) Fail(why);
   std::vector<double> lpadminMs;
   for (int i = 1; i <= 10; ++i) {
     const std::int64_t start = MonotonicNs();
@@ -383,40 +452,37 @@ int main(int argc, char** argv) {
 
   std::vector<StartupSeries> startups;
   for (const Scheduler& scheduler : schedulers) {
-    startups.push_back({std::to_string(scheduler.queues) + (scheduler.queues == 1 ? " queue" : " queues"),
-                        paths.startupProbe, &scheduler, {}, {}, {}});
+    startups.push_back({Queues(scheduler.queues), paths.startupProbe, &scheduler, {}, {}, {}});
   }
+  const std::size_t windows = startups.size();
   startups.push_back({"bare Qt window", paths.bareProbe, nullptr, {}, {}, {}});
   startups.push_back({"bare Qt window with libcups loaded", paths.bareWithCupsProbe, nullptr, {}, {}, {}});
-  startups.push_back({"the window, list in memory, no scheduler", paths.windowOnlyProbe, nullptr, {}, {}, {}});
+  startups.push_back({"the window, list in memory, no scheduler, no libcups", paths.windowOnlyProbe, nullptr, {}, {}, {}});
   MeasureStartups(paths, settings, startups);
-  const StartupSeries& bare = startups[3];
-  const StartupSeries& oneStart = startups[0];
+  const StartupSeries& bare = startups[windows];
 
   std::vector<Row> rows;
-  for (std::size_t i = 0; i < 3; ++i) {
+  for (std::size_t i = 0; i < windows; ++i) {
     const StartupSeries& program = startups[i];
+    const double target = sizes[i].second;
     rows.push_back({"Start-up to window shown and list filled, " + program.label,
                     Fixed(program.Ms(), 1) + " ms", "bare Qt window " + Fixed(bare.Ms(), 1) + " ms",
-                    i == 0 ? Verdict(program.Ms() / bare.Ms(), 1.05)
-                           : Fixed(program.Ms() / bare.Ms(), 2),
-                    i == 0 ? "<= 1.05 x bare" : "-"});
+                    Verdict(program.Ms() / bare.Ms(), target),
+                    "<= " + Fixed(target, 1) + " x bare"});
   }
-  rows.push_back({"Start-up growth, 1000 queues against 1", Fixed(startups[2].Ms(), 1) + " ms",
-                  "1 queue " + Fixed(oneStart.Ms(), 1) + " ms",
-                  Verdict(startups[2].Ms() / oneStart.Ms(), 1.5), "<= 1.5 x own 1-queue"});
-  for (std::size_t i = 4; i < 6; ++i) {
+  for (std::size_t i = windows + 1; i < startups.size(); ++i) {
     rows.push_back({"Start-up of " + startups[i].label, Fixed(startups[i].Ms(), 1) + " ms",
                     "bare Qt window " + Fixed(bare.Ms(), 1) + " ms",
                     Fixed(startups[i].Ms() / bare.Ms(), 2), "(where the time goes)"});
   }
-  for (std::size_t i = 0; i < 3; ++i) {
+  for (std::size_t i = 0; i < windows; ++i) {
     rows.push_back({"Peak resident memory, window shown, " + startups[i].label,
                     Fixed(startups[i].Mb(), 1) + " MiB",
                     "bare Qt window " + Fixed(bare.Mb(), 1) + " MiB",
-                    Verdict(startups[i].Mb() / bare.Mb(), 1.10), "<= 1.10 x bare"});
+                    Verdict(startups[i].Mb() / bare.Mb(), kMemoryTarget),
+                    "<= " + Fixed(kMemoryTarget, 1) + " x bare"});
   }
-  for (std::size_t i = 4; i < 6; ++i) {
+  for (std::size_t i = windows + 1; i < startups.size(); ++i) {
     rows.push_back({"Peak resident memory of " + startups[i].label,
                     Fixed(startups[i].Mb(), 1) + " MiB",
                     "bare Qt window " + Fixed(bare.Mb(), 1) + " MiB",
@@ -424,42 +490,75 @@ int main(int argc, char** argv) {
   }
 
   std::vector<Row> requestRows;
-  for (std::size_t i = 0; i < 3; ++i) {
+  for (std::size_t i = 0; i < windows; ++i) {
     requestRows.push_back({"IPP requests at start-up, " + startups[i].label, startups[i].requests,
                            "-", "-", "list in one round trip, not one per queue"});
   }
-  for (const Scheduler* scheduler : {&one, &thousand}) {
-    Use(*scheduler);
-    const PressFigures presses = MeasurePresses(paths, settings, *scheduler, printer);
-    const std::string on = scheduler->queues == 1 ? "1 queue" : "1000 queues";
-    rows.push_back({"\"OK\" press to job accepted, " + on + " (" +
-                        std::to_string(settings.presses) + " presses)",
-                    Fixed(presses.pressMs, 2) + " ms", "lp process " + Fixed(presses.lpMs, 2) + " ms",
-                    Verdict(presses.pressMs / presses.lpMs, 0.5), "<= 0.5 x lp"});
+  for (const Scheduler& scheduler : schedulers) {
+    Use(scheduler);
+    const std::string on = Queues(scheduler.queues);
+    const JobFigures figures = MeasureJobs(paths, settings, scheduler, printer);
+    const std::string lp = "lp process " + Fixed(figures.lpMs, 2) + " ms";
+    rows.push_back({"`brisakett-send QUEUE` process, " + on, Fixed(figures.sendMs, 2) + " ms", lp,
+                    Verdict(figures.sendMs / figures.lpMs, kSendTarget),
+                    "<= " + Fixed(kSendTarget, 1) + " x lp"});
+    rows.push_back({"\"OK\" press to job accepted, " + on, Fixed(figures.pressMs, 2) + " ms", lp,
+                    Verdict(figures.pressMs / figures.lpMs, kPressTarget),
+                    "<= " + Fixed(kPressTarget, 1) + " x lp"});
     rows.push_back({"The job alone (Create-Job, Send-Document, printer opened before), " + on,
-                    Fixed(presses.submitMs, 2) + " ms", "lp process " + Fixed(presses.lpMs, 2) + " ms",
-                    Fixed(presses.submitMs / presses.lpMs, 2), "(floor for any program)"});
-    requestRows.push_back({"IPP requests per press, " + on, presses.pressRequests,
-                           "lp: " + presses.lpRequests, "-", "-"});
+                    Fixed(figures.submitMs, 2) + " ms", lp,
+                    Fixed(figures.submitMs / figures.lpMs, 2), "(floor for any program)"});
+    rows.push_back({"`brisakett-send --list` process, " + on, Fixed(figures.listMs, 2) + " ms",
+                    "lpstat -e process " + Fixed(figures.lpstatMs, 2) + " ms",
+                    Verdict(figures.listMs / figures.lpstatMs, kListTarget),
+                    "<= " + Fixed(kListTarget, 1) + " x lpstat -e"});
+    rows.push_back({"`brisakett-send --version` process (no request), " + on,
+                    Fixed(figures.startMs, 2) + " ms",
+                    lp + "; lpstat -e " + Fixed(figures.lpstatMs, 2) + " ms",
+                    Fixed(figures.startMs / figures.lpMs, 2) + " / " +
+                        Fixed(figures.startMs / figures.lpstatMs, 2),
+                    "(process start alone, against lp / lpstat -e)"});
+    const int perPress = RequestCount(figures.pressRequests);
+    requestRows.push_back({"IPP requests per press, " + on, figures.pressRequests,
+                           "lp: " + figures.lpRequests,
+                           std::to_string(perPress) +
+                               (perPress <= kPressRequests ? " (met)" : " (missed)"),
+                           "<= " + std::to_string(kPressRequests)});
+    if (!figures.otherPressRequests.empty()) {
+      const int perOtherPress = RequestCount(figures.otherPressRequests);
+      requestRows.push_back(
+          {"IPP requests per press on " + BenchQueueName(1) + ", the default saved, " + on,
+           figures.otherPressRequests, "-",
+           std::to_string(perOtherPress) +
+               (perOtherPress <= kPressRequests ? " (met)" : " (missed)"),
+           "<= " + std::to_string(kPressRequests)});
+    }
+    requestRows.push_back({"IPP requests of `brisakett-send QUEUE`, " + on, figures.sendRequests,
+                           "lp: " + figures.lpRequests, "-", "-"});
+    requestRows.push_back({"IPP requests of `brisakett-send --list`, " + on, figures.listRequests,
+                           "lpstat -e: " + figures.lpstatRequests, "-", "-"});
   }
 
-  Use(thousand);
+  Use(largest);
+  const std::string on = Queues(largest.queues);
   for (const auto& [label, name, found] :
        {std::tuple{"first", BenchQueueName(1), true},
-        std::tuple{"middle", BenchQueueName(500), true},
-        std::tuple{"last", BenchQueueName(1000), true},
+        std::tuple{"middle", BenchQueueName(largest.queues / 2), true},
+        std::tuple{"last", BenchQueueName(largest.queues), true},
         std::tuple{"missing", std::string("Bench-missing"), false}}) {
-    rows.push_back({std::string("SelectPrinter, 1000 queues, ") + label + " name",
+    rows.push_back({"SelectPrinter, " + on + ", " + label + " name",
                     Fixed(MeasureSelect(settings, name, found), 2) + " ms", "-", "-", "-"});
   }
   rows.insert(rows.end(), requestRows.begin(), requestRows.end());
   const double perQueue = Median(lpadminMs);
   rows.push_back({"Adding one queue with lpadmin (10 queues)", Fixed(perQueue, 1) + " ms",
-                  "1000 queues: ~" + Fixed(perQueue, 0) + " s", "-",
+                  "5000 queues: ~" + Fixed(perQueue * 5, 0) + " s", "-",
                   "(why the bench writes printers.conf instead)"});
 
-  std::printf("Qt %s, CUPS library %d.%d.%d; %d start-ups of each program, %d presses, "
-              "lp runs and lone jobs per queue count; every figure a median.\n\n",
+  std::printf("Qt %s, CUPS library %d.%d.%d; %d start-ups of each program, %d rounds of "
+              "press, lp, lone job, brisakett-send, brisakett-send --list, lpstat -e and "
+              "brisakett-send --version "
+              "per queue count; every figure a median.\n\n",
               qVersion(), CUPS_VERSION_MAJOR, CUPS_VERSION_MINOR, CUPS_VERSION_PATCH,
               settings.runs, settings.presses);
   PrintTable(rows);

@@ -31,25 +31,47 @@ std::string PrinterEntry(const std::string& name, int id, std::uint16_t port, bo
   return entry.str();
 }
 
-// Every request, Get-* included, one line each, in a log that is never
-// rotated, so the bench can count round trips; and the error log at the
-// level an installed scheduler has (Debian: warn), not the tests' debug,
-// whose dozens of lines per request would weigh on every figure.
-bool LogLikeAnInstalledScheduler(const fs::path& cupsdConf) {
-  std::ifstream in(cupsdConf);
-  const std::string text((std::istreambuf_iterator<char>(in)), {});
-  if (text.find("AccessLogLevel all") != std::string::npos) return true;
-  std::ofstream out(cupsdConf, std::ios::app);
-  out << "AccessLogLevel all\nMaxLogSize 0\nLogLevel warn\n";
-  return static_cast<bool>(out);
-}
-
 }  // namespace
 
 std::string BenchQueueName(int number) {
   char name[32];
   std::snprintf(name, sizeof name, "Bench-%04d", number);
   return name;
+}
+
+bool ConfigureLikeAnInstalledScheduler(const std::string& cupsdConf) {
+  std::ifstream in(cupsdConf);
+  if (!in) return false;
+  std::string kept;
+  for (std::string line; std::getline(in, line);) {
+    // The test set-up's DirtyCleanInterval 0 writes printers.conf (and the
+    // job files) at every change, that is at every job: with 5000 queues
+    // that is a megabyte and more per job, on lp's time and ours alike.
+    // An installed scheduler keeps CUPS's default and writes them later.
+    if (line.rfind("DirtyCleanInterval", 0) == 0 || line.rfind("LogLevel", 0) == 0 ||
+        line.rfind("AccessLogLevel", 0) == 0 || line.rfind("MaxLogSize", 0) == 0) {
+      continue;
+    }
+    kept += line + '\n';
+  }
+  in.close();
+  // Every request, Get-* included, one line each, in a log that is never
+  // rotated, so the bench can count round trips; and the error log at the
+  // level an installed scheduler has (Debian: warn), not the tests' debug,
+  // whose dozens of lines per request would weigh on every figure.
+  kept += "AccessLogLevel all\nMaxLogSize 0\nLogLevel warn\n";
+  std::ofstream out(cupsdConf, std::ios::trunc);
+  out << kept;
+  return static_cast<bool>(out);
+}
+
+bool RestartLikeAnInstalledScheduler(testing::PrivateCupsd& cupsd, std::string* why) {
+  cupsd.Stop();
+  if (!ConfigureLikeAnInstalledScheduler(cupsd.Folder() + "/conf/cupsd.conf")) {
+    if (why) *why = "cannot rewrite " + cupsd.Folder() + "/conf/cupsd.conf";
+    return false;
+  }
+  return cupsd.Restart(why);
 }
 
 bool RestartWithQueues(testing::PrivateCupsd& cupsd, int count, std::uint16_t port,
@@ -62,7 +84,7 @@ bool RestartWithQueues(testing::PrivateCupsd& cupsd, int count, std::uint16_t po
     printers << PrinterEntry(BenchQueueName(number), number, port, number == count);
   }
   printers.close();
-  if (!printers || !LogLikeAnInstalledScheduler(conf / "cupsd.conf")) {
+  if (!printers || !ConfigureLikeAnInstalledScheduler((conf / "cupsd.conf").string())) {
     if (why) *why = "cannot write the scheduler's configuration in " + conf.string();
     return false;
   }

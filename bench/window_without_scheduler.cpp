@@ -1,6 +1,7 @@
 // The program's window as main() builds it, but with its printer list and
 // spooler in memory: what the window itself costs, without the scheduler's
-// round trips.
+// round trips. Nothing here calls into libcups, so the linker leaves it
+// out and the process does not load it or its libraries either.
 #include "brisakett_application.h"
 #include "current_printer.h"
 #include "fake_printing.h"
