@@ -84,21 +84,27 @@ const char* CupsConnection::AskPassword(const char*, http_t*, const char*, const
 }
 
 ipp_t* CupsConnection::Exchange(ipp_t* request, const char* resource) {
-  return Send(request, resource, {}, /*whenHeard=*/false);
+  std::string body;
+  return Send(request, resource, {}, /*whenHeard=*/false, body) ? Parse(body) : nullptr;
+}
+
+bool CupsConnection::ExchangeForBytes(ipp_t* request, const char* resource, std::string& body) {
+  return Send(request, resource, {}, /*whenHeard=*/false, body);
 }
 
 ipp_t* CupsConnection::ExchangeWhenHeard(ipp_t* request, const char* resource,
                                          std::string_view document) {
-  return Send(request, resource, document, /*whenHeard=*/true);
+  std::string body;
+  return Send(request, resource, document, /*whenHeard=*/true, body) ? Parse(body) : nullptr;
 }
 
 // libcups' cupsSendRequest would do, but it waits up to a second for a
 // "100 Continue" after the whole request is out, past any deadline, and it
 // cannot hold the request back until the server has heard the headers.
-ipp_t* CupsConnection::Send(ipp_t* request, const char* resource, std::string_view document,
-                            bool whenHeard) {
+bool CupsConnection::Send(ipp_t* request, const char* resource, std::string_view document,
+                          bool whenHeard, std::string& body) {
   httpStatus_ = HTTP_STATUS_OK;
-  ipp_t* response = nullptr;
+  bool answered = false;
   for (int round = 0; http_ && round <= kPasswordTries; ++round) {
     if (round > 0 && httpReconnect2(http_, std::max(Milliseconds(deadline_.Left()), 1), nullptr)) {
       broken_ = true;
@@ -129,8 +135,8 @@ ipp_t* CupsConnection::Send(ipp_t* request, const char* resource, std::string_vi
         broken_ = !timedOut_;
         break;
       }
-      response = ReadAnswer();
-      if (response || httpStatus_ != HTTP_STATUS_UNAUTHORIZED) break;
+      answered = ReadBody(body);
+      if (answered || httpStatus_ != HTTP_STATUS_UNAUTHORIZED) break;
     } else {
       // Refused before the request was sent: its answer has no IPP body.
       httpStatus_ = status;
@@ -140,7 +146,7 @@ ipp_t* CupsConnection::Send(ipp_t* request, const char* resource, std::string_vi
     if (cupsDoAuthentication(http_, "POST", resource) != 0) break;
   }
   ippDelete(request);
-  return response;
+  return answered;
 }
 
 bool CupsConnection::WaitUntilReadable() {
@@ -153,7 +159,7 @@ bool CupsConnection::WaitUntilReadable() {
   return true;
 }
 
-ipp_t* CupsConnection::ReadAnswer() {
+bool CupsConnection::ReadBody(std::string& body) {
   http_status_t status;
   while ((status = httpUpdate(http_)) == HTTP_STATUS_CONTINUE) {
   }
@@ -161,10 +167,10 @@ ipp_t* CupsConnection::ReadAnswer() {
     httpStatus_ = status;
     broken_ = status == HTTP_STATUS_ERROR && !timedOut_;
     httpFlush(http_);
-    return nullptr;
+    return false;
   }
 
-  std::string body;
+  body.clear();
   std::vector<char> chunk(64 * 1024);
   ssize_t read = 0;
   while ((read = httpRead2(http_, chunk.data(), chunk.size())) > 0) {
@@ -172,9 +178,12 @@ ipp_t* CupsConnection::ReadAnswer() {
   }
   if (read < 0 || timedOut_) {
     broken_ = !timedOut_;
-    return nullptr;
+    return false;
   }
+  return true;
+}
 
+ipp_t* CupsConnection::Parse(const std::string& body) {
   ipp_t* response = ippNew();
   MemoryReader reader{body};
   ipp_state_t state;

@@ -40,6 +40,11 @@ public:
   // wants a password is answered through the login's prompt and asked
   // again.
   ipp_t* Exchange(ipp_t* request, const char* resource);
+  // The same, giving the answer's bytes unread, for a caller that wants a
+  // few values out of a long answer. False when no answer came.
+  bool ExchangeForBytes(ipp_t* request, const char* resource, std::string& body);
+  // An answer's bytes as libcups reads them; null when they are no answer.
+  ipp_t* Parse(const std::string& body);
 
   // The same for a request that changes something (a job, its document):
   // only the request's headers go out until the server has said "100
@@ -60,9 +65,10 @@ public:
   static std::string ServerName();
 
 private:
-  ipp_t* Send(ipp_t* request, const char* resource, std::string_view document, bool whenHeard);
+  bool Send(ipp_t* request, const char* resource, std::string_view document, bool whenHeard,
+            std::string& body);
   bool WaitUntilReadable();
-  ipp_t* ReadAnswer();
+  bool ReadBody(std::string& body);
   static int KeepWaiting(http_t* http, void* connection);
   static const char* AskPassword(const char* prompt, http_t* http, const char* method,
                                  const char* resource, void* connection);

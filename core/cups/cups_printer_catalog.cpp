@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <string_view>
 
 #include "cups/cups_connection.h"
 #include "cups/cups_dest_name.h"
@@ -41,6 +43,38 @@ std::vector<std::string> Names(const std::vector<CupsDest>& dests) {
   return names;
 }
 
+// The status and the printer-name values of a CUPS-Get-Printers answer,
+// read straight from its bytes: with thousands of queues, building the
+// answer as libcups attributes and freeing them again costs more than the
+// rest of the list. Nothing when the bytes are not a well-formed answer.
+std::optional<ipp_status_t> ReadPrinterNames(const std::string& answer,
+                                             std::vector<CupsDest>& dests) {
+  const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(answer[at]); };
+  const auto twoBytes = [&](std::size_t at) { return std::size_t(byte(at)) << 8 | byte(at + 1); };
+  if (answer.size() < 8) return std::nullopt;
+  const auto status = static_cast<ipp_status_t>(twoBytes(2));
+  std::string_view attribute;
+  for (std::size_t at = 8; at < answer.size();) {
+    const unsigned char tag = byte(at++);
+    if (tag == IPP_TAG_END) return status;
+    if (tag < IPP_TAG_UNSUPPORTED_VALUE) continue;  // the start of a group
+    if (tag == IPP_TAG_EXTENSION || at + 2 > answer.size()) return std::nullopt;
+    const std::size_t nameLength = twoBytes(at);
+    at += 2;
+    if (at + nameLength + 2 > answer.size()) return std::nullopt;
+    if (nameLength > 0) attribute = std::string_view(answer).substr(at, nameLength);
+    at += nameLength;
+    const std::size_t valueLength = twoBytes(at);
+    at += 2;
+    if (at + valueLength > answer.size()) return std::nullopt;
+    if (tag == IPP_TAG_NAME && attribute == "printer-name") {
+      dests.push_back({answer.substr(at, valueLength), {}});
+    }
+    at += valueLength;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 SpoolerAnswer<std::vector<std::string>> CupsPrinterCatalog::DeviceNames(
@@ -51,24 +85,22 @@ SpoolerAnswer<std::vector<std::string>> CupsPrinterCatalog::DeviceNames(
   // found only by DNS-SD browsing, which cupsGetDests2 adds from a local
   // scheduler, are not queues on the scheduler and are not listed.
   CupsConnection scheduler(deadline, login_);
-  ipp_t* response = scheduler.Exchange(NewRequest(IPP_OP_CUPS_GET_PRINTERS), "/");
-  if (!response) return {{}, scheduler.FailureReason()};
-
+  std::string answer;
+  if (!scheduler.ExchangeForBytes(NewRequest(IPP_OP_CUPS_GET_PRINTERS), "/", answer)) {
+    return {{}, scheduler.FailureReason()};
+  }
   std::vector<CupsDest> dests;
-  for (ipp_attribute_t* name = ippFindAttribute(response, "printer-name", IPP_TAG_NAME); name;
-       name = ippFindNextAttribute(response, "printer-name", IPP_TAG_NAME)) {
-    dests.push_back({ippGetString(name, 0, nullptr), {}});
-  }
+  const std::optional<ipp_status_t> status = ReadPrinterNames(answer, dests);
   // A scheduler with no printers answers "not found"; any other error
-  // status is the scheduler refusing to list them.
-  const ipp_status_t status = ippGetStatusCode(response);
-  std::string failure;
-  if (status > IPP_STATUS_OK_CONFLICTING && status != IPP_STATUS_ERROR_NOT_FOUND) {
-    const char* message = ippGetString(ippFindAttribute(response, "status-message", IPP_TAG_TEXT), 0, nullptr);
-    failure = message && *message ? message : ippErrorString(status);
+  // status is the scheduler refusing to list them, in its own words.
+  if (!status || (*status > IPP_STATUS_OK_CONFLICTING && *status != IPP_STATUS_ERROR_NOT_FOUND)) {
+    ipp_t* response = scheduler.Parse(answer);
+    if (!response) return {{}, scheduler.FailureReason()};
+    const std::string failure = CupsConnection::StatusMessage(response);
+    ippDelete(response);
+    return {{}, failure};
   }
-  ippDelete(response);
-  if (dests.empty()) return {{}, failure};
+  if (dests.empty()) return {};
   AddLpoptionsInstances(dests);
   return {Names(dests), {}};
 }
