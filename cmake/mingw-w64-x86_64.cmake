@@ -19,9 +19,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# The GCC runtime and winpthread go into each .exe, so a program runs
-# under Wine or on a bare Windows without DLLs beside it.
+# The GCC runtime and winpthread go into each .exe and .dll (Qt's DLLs and
+# plugins are built with this file too), so a program runs under Wine or on
+# a bare Windows with no compiler runtime DLLs beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 # Debian's wine64 package installs the 64-bit loader behind the `wine`
 # wrapper; other systems name it wine64.

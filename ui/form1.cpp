@@ -130,6 +130,18 @@ Form1::Form1(const Services& services) : services_(services) {
 
 Form1::~Form1() { delete aboutWindow_; }
 
+// The menu bar's height is the platform's, known for sure only once the
+// window is shown (a pixel more under Windows than its size hint said):
+// the client area is made its intended size then, once.
+void Form1::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (clientSized_) return;
+  clientSized_ = true;
+  const QSize clientSize = twips::Size(6495, 3270);
+  const int missing = clientSize.height() - centralWidget()->height();
+  if (missing != 0) resize(width(), height() + missing);
+}
+
 frmAbout* Form1::AboutWindow() const { return aboutWindow_; }
 
 void Form1::Form_Load() { GetPrinters(); }

@@ -34,6 +34,9 @@ public slots:
   void About_Click();
   void Image1_Click();
 
+protected:
+  void showEvent(QShowEvent* event) override;
+
 private:
   void Form_Load();
   void GetPrinters();
@@ -41,6 +44,7 @@ private:
 
   Services services_;
   QPointer<frmAbout> aboutWindow_;
+  bool clientSized_ = false;
 
   ClickableImage* Image1;
   LineControl* Line1;

@@ -1,31 +1,43 @@
 // The main window against a real CUPS scheduler of the test's own, whose
 // queues print to capture printers on loopback ports: what the user sees,
 // and what reached the printer.
+//
+// The Windows build runs the same cases under Wine, whose spooler prints
+// through the scheduler that CUPS_SERVER names. There this program cannot
+// start or steer that scheduler: wine_printing_tests starts it with the
+// same queues, Laser refusing jobs throughout, runs this program, and then
+// checks the printers itself.
 
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QTest>
 
-#include "capture_server.h"
 #include "form1_program.h"
 #include "frm_about.h"
 #include "messages.h"
+#ifndef _WIN32
+#include "capture_server.h"
 #include "printing_setup.h"
 #include "private_cupsd.h"
 #include "warmup_stream.h"
+#endif
 
 using namespace brisakett;
 using namespace std::chrono_literals;
-using brisakett::testing::PrivateCupsd;
 using brisakett::testing::Form1Program;
+#ifndef _WIN32
+using brisakett::testing::PrivateCupsd;
 using brisakett::tools::CaptureServer;
+#endif
 
 class Form1CupsTest : public QObject {
   Q_OBJECT
 
+#ifndef _WIN32
   std::unique_ptr<testing::PrintingSetup> setup_;
   PrivateCupsd* cupsd_ = nullptr;
+#endif
 
   // Presses "OK" with `text` in the box; returns what the user was told.
   static QString pressOk(Form1Program& program, const QString& text) {
@@ -34,6 +46,7 @@ class Form1CupsTest : public QObject {
   }
 
 private slots:
+#ifndef _WIN32
   void initTestCase() {
     setup_ = testing::StartPrinting({"Laser", "Tinte", "Zentrale"}, "Tinte");
     QREQUIRE_SCHEDULER(*setup_);
@@ -41,6 +54,7 @@ private slots:
   }
 
   void cleanupTestCase() { setup_.reset(); }
+#endif
 
   void okWakesTheChosenPrinterThroughTheSpooler() {
     Form1Program program;
@@ -51,6 +65,7 @@ private slots:
     QVERIFY(program.form.AboutWindow() && program.form.AboutWindow()->isVisible());
     QCOMPARE(program.printer.DeviceName(), std::string("Tinte"));
 
+#ifndef _WIN32
     CaptureServer& zentrale = setup_->Printer("Zentrale");
     QVERIFY(zentrale.WaitForJobs(1, 20s));
     QCOMPARE(zentrale.Jobs(), std::vector<std::string>{std::string(kWarmUpStream)});
@@ -62,33 +77,44 @@ private slots:
     QCOMPARE(jobs[0].pages, 1);
     QVERIFY(setup_->Printer("Laser").Jobs().empty());
     QVERIFY(setup_->Printer("Tinte").Jobs().empty());
+#endif
   }
 
   void refusedJobIsReportedWithTheSchedulersReason() {
+#ifndef _WIN32
     QVERIFY(cupsd_->Reject("Laser"));
-    Form1Program program;
     const std::size_t before = cupsd_->Jobs().size();
+#endif
+    Form1Program program;
     const QString told = pressOk(program, "Laser");
+#ifndef _WIN32
     QVERIFY(cupsd_->Accept("Laser"));
+    QCOMPARE(cupsd_->Jobs().size(), before);
+#endif
 
     QVERIFY2(told.startsWith(QString::fromUtf8("Kommando fehlgeschlagen\n")), qPrintable(told));
     QVERIFY2(told.size() > int(strlen("Kommando fehlgeschlagen\n")), "the reason is missing");
     QVERIFY(program.form.AboutWindow() == nullptr);
-    QCOMPARE(cupsd_->Jobs().size(), before);
     QCOMPARE(program.printer.DeviceName(), std::string("Tinte"));
   }
 
   void unknownNamesSendNothing() {
     Form1Program program;
+#ifndef _WIN32
     const std::size_t before = cupsd_->Jobs().size();
+#endif
     for (const QString& text : {QString("Combo1"), QString("laser"), QString("Tinte/x"),
                                 QString::fromUtf8("Drucker im Büro"), QString("a#b?c")}) {
       QCOMPARE(pressOk(program, text), QString(messages::kPrinterNotRecognized));
     }
     QVERIFY(program.form.AboutWindow() == nullptr);
+#ifndef _WIN32
     QCOMPARE(cupsd_->Jobs().size(), before);
+#endif
   }
 
+  // Under Wine the scheduler is not this program's to stop.
+#ifndef _WIN32
   // Last: it stops the scheduler.
   void schedulerGoneIsReportedNotClaimed() {
     {
@@ -107,6 +133,7 @@ private slots:
     QCOMPARE(pressOk(program, "Combo1"), QString::fromUtf8(messages::kCommandFailed) +
                                              "\nThe print server localhost cannot be reached.");
   }
+#endif
 };
 
 QTEST_MAIN(Form1CupsTest)

@@ -2,7 +2,9 @@
 // CUPS scheduler of this test: Wine's spooler hands every job to the
 // scheduler named by CUPS_SERVER, whose queues print to capture printers.
 // So the Win32 spooler calls (OpenPrinterW ... EndDocPrinter) are checked
-// where it counts, at the printer.
+// where it counts, at the printer. The window tests of the Windows build
+// run the same way: they check what the user sees, this program what
+// reached the printers.
 //
 // scripts/test-windows runs this with BRISAKETT_WINDOWS_BIN naming the
 // cross-build's bin folder and WINEPREFIX naming a prepared Wine prefix.
@@ -22,6 +24,7 @@
 
 #include "capture_server.h"
 #include "child_process.h"
+#include "printing_setup.h"
 #include "private_cupsd.h"
 #include "warmup_stream.h"
 
@@ -39,15 +42,20 @@ constexpr auto kJobTimeout = 30s;
 // spooler as UTF-16 to reach this printer.
 const std::string kWideName = "Drucker-\u03a9";
 
-// Runs the Windows brisakett-send under Wine, its standard output and error
-// kept apart as the bytes the program wrote.
-testing::SeparateProgramRun SendUnderWine(const std::vector<std::string>& arguments) {
+// Runs a program of the Windows build under Wine, its standard output and
+// error kept apart as the bytes the program wrote.
+testing::SeparateProgramRun RunUnderWine(const std::string& program,
+                                         const std::vector<std::string>& arguments) {
   const char* bin = std::getenv("BRISAKETT_WINDOWS_BIN");
   const char* wineVariable = std::getenv("BRISAKETT_WINE");
   const std::string wine = wineVariable ? wineVariable : testing::FindProgram("wine");
-  std::vector<std::string> command = {wine, std::string(bin ? bin : "") + "/brisakett-send.exe"};
+  std::vector<std::string> command = {wine, std::string(bin ? bin : "") + "/" + program};
   command.insert(command.end(), arguments.begin(), arguments.end());
   return testing::RunProgramApart(command);
+}
+
+testing::SeparateProgramRun SendUnderWine(const std::vector<std::string>& arguments) {
+  return RunUnderWine("brisakett-send.exe", arguments);
 }
 
 // The scheduler reports a job's queue as it appears in the printer's URI.
@@ -235,6 +243,62 @@ TEST_F(BrisakettSendUnderWine, WakesEveryPrinterAndFollowsTheJobs) {
   for (const auto& [queue, count] : ReceivedCounts()) {
     EXPECT_EQ(count, receivedBefore.at(queue) + (queue == "Closed" ? 0 : 1)) << queue;
   }
+}
+
+// The scheduler that the window tests form1_cups_test and
+// form1_bad_input_test expect: Laser (refusing jobs), Tinte (the default)
+// and Zentrale.
+class WindowTestsUnderWine : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    setup_ = testing::StartPrinting({"Laser", "Tinte", "Zentrale"}, "Tinte", {"Laser"}).release();
+  }
+  static void TearDownTestSuite() {
+    delete setup_;
+    setup_ = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_NE(std::getenv("BRISAKETT_WINDOWS_BIN"), nullptr)
+        << "set BRISAKETT_WINDOWS_BIN to the Windows build's bin folder (scripts/test-windows)";
+    ASSERT_NE(setup_->cupsd, nullptr) << "no private cupsd: " << setup_->why;
+  }
+  static PrivateCupsd& Cupsd() { return *setup_->cupsd; }
+  static std::size_t ReceivedCount() {
+    std::size_t count = 0;
+    for (const auto& [queue, printer] : setup_->printers) count += printer->Jobs().size();
+    return count;
+  }
+
+  static testing::PrintingSetup* setup_;
+};
+
+testing::PrintingSetup* WindowTestsUnderWine::setup_ = nullptr;
+
+TEST_F(WindowTestsUnderWine, OkInTheWindowWakesTheChosenPrinterAndNoOther) {
+  const testing::SeparateProgramRun run = RunUnderWine("form1_cups_test.exe", {});
+  ASSERT_EQ(run.exitStatus, 0) << run.out << run.err;
+
+  CaptureServer& zentrale = setup_->Printer("Zentrale");
+  ASSERT_TRUE(zentrale.WaitForJobs(1, kJobTimeout)) << Cupsd().ErrorLog();
+  EXPECT_EQ(zentrale.Jobs(), std::vector<std::string>{std::string(kWarmUpStream)});
+  ASSERT_TRUE(Cupsd().WaitForCompletedJobs(1, kJobTimeout));
+  const std::vector<SpooledJob> jobs = Cupsd().Jobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(PercentDecoded(jobs[0].queue), "Zentrale");
+  EXPECT_EQ(jobs[0].title, "Command Print");
+  EXPECT_EQ(jobs[0].pages, 1);
+  EXPECT_EQ(ReceivedCount(), 1u);
+}
+
+TEST_F(WindowTestsUnderWine, BadInputInTheWindowSendsNothing) {
+  const std::size_t jobsBefore = Cupsd().Jobs().size();
+  const std::size_t receivedBefore = ReceivedCount();
+  const testing::SeparateProgramRun run = RunUnderWine("form1_bad_input_test.exe", {});
+  ASSERT_EQ(run.exitStatus, 0) << run.out << run.err;
+
+  std::this_thread::sleep_for(1s);  // a job would have reached the printer by now
+  EXPECT_EQ(Cupsd().Jobs().size(), jobsBefore);
+  EXPECT_EQ(ReceivedCount(), receivedBefore);
 }
 
 }  // namespace
