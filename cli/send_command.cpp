@@ -95,20 +95,28 @@ int ListPrinters(const PrinterCatalog& printers, std::ostream& out, std::ostream
   return kSendSucceeded;
 }
 
+// The default printer, for a run that names none; nothing, with the exit
+// status in `status` and the reason on `err`, when there is none to wake.
+std::optional<std::string> DefaultPrinter(const PrinterCatalog& printers, Deadline& deadline,
+                                          std::ostream& err, int& status) {
+  const SpoolerAnswer<std::optional<std::string>> defaultName =
+      printers.DefaultDeviceName(deadline);
+  if (!defaultName.Answered()) {
+    status = Unreachable(err, defaultName.failure);
+  } else if (!defaultName.value) {
+    err << "There is no default printer; name the printer to wake.\n";
+    status = kSendNotRecognized;
+  }
+  return defaultName.value;
+}
+
 int WakePrinter(const std::optional<std::string>& named, const PrinterCatalog& printers,
                 Spooler& spooler, std::ostream& out, std::ostream& err) {
   Deadline deadline(kServerPatience);
-  std::optional<std::string> printer = named;
-  if (!printer) {
-    const SpoolerAnswer<std::optional<std::string>> defaultName =
-        printers.DefaultDeviceName(deadline);
-    if (!defaultName.Answered()) return Unreachable(err, defaultName.failure);
-    if (!defaultName.value) {
-      err << "There is no default printer; name the printer to wake.\n";
-      return kSendNotRecognized;
-    }
-    printer = defaultName.value;
-  }
+  int status = kSendSucceeded;
+  const std::optional<std::string> printer =
+      named ? named : DefaultPrinter(printers, deadline, err, status);
+  if (!printer) return status;
   // The printer to wake is already the current one, so the press has no
   // earlier printer to ask about and put back.
   CurrentPrinter current(printer);
@@ -139,14 +147,10 @@ int WakeMany(const SendOptions& options, const PrinterCatalog& printers, Spooler
   Deadline deadline(kServerPatience);
   std::vector<std::string> named = options.printers;
   if (!options.all && named.empty()) {
-    const SpoolerAnswer<std::optional<std::string>> defaultName =
-        printers.DefaultDeviceName(deadline);
-    if (!defaultName.Answered()) return Unreachable(err, defaultName.failure);
-    if (!defaultName.value) {
-      err << "There is no default printer; name the printer to wake.\n";
-      return kSendNotRecognized;
-    }
-    named.push_back(*defaultName.value);
+    int status = kSendSucceeded;
+    const std::optional<std::string> printer = DefaultPrinter(printers, deadline, err, status);
+    if (!printer) return status;
+    named.push_back(*printer);
   }
   const SpoolerAnswer<WakeTargets> targets =
       ChooseWakeTargets(printers, named, options.all, deadline);
