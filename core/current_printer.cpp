@@ -1,15 +1,6 @@
 #include "current_printer.h"
 
-#include <algorithm>
-
 namespace brisakett {
-
-SpoolerAnswer<bool> PrinterCatalog::IsInstalled(const std::string& name,
-                                                Deadline& deadline) const {
-  const SpoolerAnswer<std::vector<std::string>> listed = DeviceNames(deadline);
-  const std::vector<std::string>& names = listed.value;
-  return {std::find(names.begin(), names.end(), name) != names.end(), listed.failure};
-}
 
 CurrentPrinter CurrentPrinter::FromDefault(const PrinterCatalog& printers) {
   Deadline deadline(kServerPatience);

@@ -1,11 +1,11 @@
 #include "wake_targets.h"
 
+#include "cups/cups_dest_name.h"
+
 namespace brisakett {
 
-// CUPS queue names cannot hold '/'; CupsPrinterCatalog lists an instance
-// as "queue/instance".
 bool NamesAnInstance(const std::string& deviceName) {
-  return deviceName.find('/') != std::string::npos;
+  return CupsQueueOf(deviceName) != deviceName;
 }
 
 }  // namespace brisakett

@@ -5,20 +5,12 @@
 #include <initializer_list>
 
 #include "cups/cups_connection.h"
+#include "cups/cups_dest_name.h"
 
 namespace brisakett {
 namespace {
 
 std::string JobUri(int jobId) { return "ipp://localhost/jobs/" + std::to_string(jobId); }
-
-std::string PrinterUri(const std::string& deviceName) {
-  // The queue of "queue/instance": instances share their queue's state.
-  const std::string queue = deviceName.substr(0, deviceName.find('/'));
-  char uri[HTTP_MAX_URI];
-  httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
-                   "/printers/%s", queue.c_str());
-  return uri;
-}
 
 // Sends one request about `uri` (a job-uri or printer-uri) and returns the
 // response, or null when the scheduler gave none or refused; cupsLastError()
@@ -86,7 +78,7 @@ bool Unreachable(const std::string& printerReasons) {
 JobLook WhyWaiting(CupsConnection& scheduler, const std::string& deviceName, int jobState,
                    const std::string& jobPrinterMessage, const std::string& jobReasons) {
   ipp_t* printer = Ask(scheduler, IPP_OP_GET_PRINTER_ATTRIBUTES, "printer-uri",
-                       PrinterUri(deviceName),
+                       CupsQueueUri(CupsQueueOf(deviceName)),
                        {"printer-state", "printer-state-reasons", "printer-state-message"});
   if (!printer) {
     return {JobLook::State::Waiting, "the scheduler did not report the printer: " + LastCupsError()};

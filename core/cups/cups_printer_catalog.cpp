@@ -111,14 +111,12 @@ SpoolerAnswer<bool> CupsPrinterCatalog::IsInstalled(const std::string& name,
   // a queue whatever the case of the name it is asked about, and lpoptions
   // may spell it differently again, so the name is compared with what the
   // list would show for that queue, instances included.
-  const std::string queue = name.substr(0, name.find('/'));
+  const std::string queue = CupsQueueOf(name);
   if (!CouldBeQueueName(queue)) return {false, {}};
 
-  char uri[HTTP_MAX_URI];
-  httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof(uri), "ipp", nullptr, "localhost",
-                   ippPort(), "/printers/%s", queue.c_str());
   ipp_t* request = NewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+               CupsQueueUri(queue).c_str());
 
   CupsConnection scheduler(deadline, login_);
   ipp_t* response = scheduler.Exchange(request, "/");
@@ -129,13 +127,12 @@ SpoolerAnswer<bool> CupsPrinterCatalog::IsInstalled(const std::string& name,
       ippGetString(ippFindAttribute(response, "printer-name", IPP_TAG_NAME), 0, nullptr);
   std::vector<CupsDest> dests;
   if (status <= IPP_STATUS_OK_CONFLICTING && listedQueue) dests.push_back({listedQueue, {}});
+  // Any error but "not found" is the scheduler refusing to say, in its words.
+  const std::string refusal = status > IPP_STATUS_OK_CONFLICTING && status != IPP_STATUS_ERROR_NOT_FOUND
+                                  ? CupsConnection::StatusMessage(response)
+                                  : std::string();
   ippDelete(response);
-  if (dests.empty()) {
-    if (status == IPP_STATUS_ERROR_NOT_FOUND || status <= IPP_STATUS_OK_CONFLICTING) {
-      return {false, {}};
-    }
-    return {false, ippErrorString(status)};
-  }
+  if (dests.empty()) return {false, refusal};
   AddLpoptionsInstances(dests);
   const std::vector<std::string> names = Names(dests);
   return {std::find(names.begin(), names.end(), name) != names.end(), {}};

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "cups/cups_connection.h"
+#include "cups/cups_dest_name.h"
 
 namespace brisakett {
 namespace {
@@ -19,15 +20,12 @@ bool IsError(ipp_status_t status) { return status > IPP_STATUS_OK_CONFLICTING; }
 // that the scheduler never holds a document that was cut off.
 class CupsPrinter final : public SpoolerPrinter {
 public:
-  CupsPrinter(std::unique_ptr<CupsConnection> connection, std::string queue,
+  CupsPrinter(std::unique_ptr<CupsConnection> connection, const std::string& queue,
               const SpoolerLogin& login)
       : connection_(std::move(connection)),
-        queue_(std::move(queue)),
-        resource_("/printers/" + queue_),
-        login_(login) {
-    httpAssembleURIf(HTTP_URI_CODING_ALL, uri_, sizeof(uri_), "ipp", nullptr, "localhost",
-                     ippPort(), "/printers/%s", queue_.c_str());
-  }
+        resource_("/printers/" + queue),
+        uri_(CupsQueueUri(queue)),
+        login_(login) {}
 
   bool StartDoc(const std::string& documentName) override {
     documentName_ = documentName;
@@ -114,7 +112,7 @@ private:
 
   ipp_t* NewRequest(ipp_op_t operation) const {
     ipp_t* request = ippNewRequest(operation);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri_);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri_.c_str());
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
                  cupsUser());
     return request;
@@ -131,10 +129,9 @@ private:
   }
 
   std::unique_ptr<CupsConnection> connection_;
-  std::string queue_;
   std::string resource_;
+  std::string uri_;
   const SpoolerLogin& login_;
-  char uri_[HTTP_MAX_URI];
   std::string documentName_;
   std::string document_;
   int jobId_ = 0;
@@ -147,9 +144,7 @@ private:
 
 std::unique_ptr<SpoolerPrinter> CupsSpooler::Open(const std::string& deviceName,
                                                   Deadline& deadline, std::string& unreachable) {
-  // CUPS names cannot hold '/', so the first one separates the instance,
-  // which is the same queue to the scheduler.
-  const std::string queue = deviceName.substr(0, deviceName.find('/'));
+  const std::string queue = CupsQueueOf(deviceName);
   auto connection = std::make_unique<CupsConnection>(deadline, login_);
   if (!connection->Connected()) {
     unreachable = connection->FailureReason();
