@@ -13,6 +13,7 @@
 #include "line_control.h"
 #include "messages.h"
 #include "msg_box.h"
+#include "slanted_label.h"
 #include "twips.h"
 #include "warmup_job.h"
 
@@ -24,13 +25,6 @@ QFont WindowFont() {
   font.setStyleHint(QFont::SansSerif);
   font.setPointSizeF(9.75);
   return font;
-}
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(name);
-  label->setGeometry(geometry);
-  return label;
 }
 
 void CentreOnScreen(QWidget& window) {
@@ -67,9 +61,9 @@ Form1::Form1(const Services& services) : services_(services) {
                           palette().color(QPalette::WindowText));
   Line1->setObjectName("Line1");
 
-  Label1 = MakeLabel(client, "Label1",
-                     QString::fromUtf8("Brisakett für PCL kompatible Tamra-Drucker"),
-                     twips::Rect(480, 1440, 5535, 255));
+  Label1 = new QLabel(QString::fromUtf8("Brisakett für PCL kompatible Tamra-Drucker"), client);
+  Label1->setObjectName("Label1");
+  Label1->setGeometry(twips::Rect(480, 1440, 5535, 255));
   QFont bold = Label1->font();
   bold.setBold(true);
   Label1->setFont(bold);
@@ -81,11 +75,9 @@ Form1::Form1(const Services& services) : services_(services) {
                           palette().color(QPalette::WindowText));
   Line2->setObjectName("Line2");
 
-  Label2 = MakeLabel(client, "Label2", QString::fromUtf8("Drucker auswählen:"),
-                     twips::Rect(120, 1920, 1935, 255));
-  QFont italic = Label2->font();
-  italic.setItalic(true);
-  Label2->setFont(italic);
+  Label2 = new SlantedLabel(QString::fromUtf8("Drucker auswählen:"), client);
+  Label2->setObjectName("Label2");
+  Label2->setGeometry(twips::Rect(120, 1920, 1935, 255));
 
   Combo1 = new QComboBox(client);
   Combo1->setObjectName("Combo1");
