@@ -66,7 +66,7 @@ struct Settings {
 };
 
 struct Paths {
-  fs::path startupProbe, bareProbe, bareWithCupsProbe, windowOnlyProbe;
+  fs::path startupProbe, bareProbe, textProbe, bareWithCupsProbe, windowOnlyProbe;
   fs::path lp, lpstat, send, report, data;
 };
 
@@ -412,6 +412,7 @@ int main(int argc, char** argv) {
   Paths paths;
   paths.startupProbe = ThisProgramsFolder() / "brisakett-startup-probe";
   paths.bareProbe = ThisProgramsFolder() / "bare-window-probe";
+  paths.textProbe = ThisProgramsFolder() / "text-window-probe";
   paths.bareWithCupsProbe = ThisProgramsFolder() / "bare-window-with-cups-probe";
   paths.windowOnlyProbe = ThisProgramsFolder() / "window-without-scheduler-probe";
   paths.send = ThisProgramsFolder() / "brisakett-send";
@@ -456,6 +457,7 @@ int main(int argc, char** argv) {
   }
   const std::size_t windows = startups.size();
   startups.push_back({"bare Qt window", paths.bareProbe, nullptr, {}, {}, {}});
+  startups.push_back({"bare Qt window with one line of text", paths.textProbe, nullptr, {}, {}, {}});
   startups.push_back({"bare Qt window with libcups loaded", paths.bareWithCupsProbe, nullptr, {}, {}, {}});
   startups.push_back({"the window, list in memory, no scheduler, no libcups", paths.windowOnlyProbe, nullptr, {}, {}, {}});
   MeasureStartups(paths, settings, startups);

@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStringListModel>
 
 #include "clickable_image.h"
 #include "current_printer.h"
@@ -86,6 +87,9 @@ Form1::Form1(const Services& services) : services_(services) {
   // not completed to a listed name that differs from what was typed.
   Combo1->setInsertPolicy(QComboBox::NoInsert);
   Combo1->setCompleter(nullptr);
+  // A plain list of names: with thousands of queues the combo box's own
+  // item model costs more than the answer that brought them.
+  Combo1->setModel(new QStringListModel(Combo1));
   Combo1->setGeometry(twips::Rect(1080, 2280, 4335, 360));
   Combo1->setEditText("Combo1");
 
@@ -147,15 +151,15 @@ void Form1::GetPrinters() {
   for (const std::string& name : services_.printers.DeviceNames(deadline).value) {
     names.append(QString::fromStdString(name));
   }
-  Combo1->addItems(names);
+  auto* list = static_cast<QStringListModel*>(Combo1->model());
+  list->setStringList(list->stringList() + names);
 
   if (services_.printer.HasPrinter()) {
-    const QString current = QString::fromStdString(services_.printer.DeviceName());
-    for (int i = 0; i < Combo1->count(); ++i) {
-      if (Combo1->itemText(i) == current) {
-        Combo1->setCurrentIndex(i);
-        return;
-      }
+    const int current =
+        list->stringList().indexOf(QString::fromStdString(services_.printer.DeviceName()));
+    if (current >= 0) {
+      Combo1->setCurrentIndex(current);
+      return;
     }
   }
   // Qt selects the first line added to an empty list; without a match the

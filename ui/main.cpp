@@ -12,13 +12,14 @@ int main(int argc, char** argv) {
   // not a SIGPIPE that ends the program without a word.
   std::signal(SIGPIPE, SIG_IGN);
 #endif
+  // First, so that the print server's first answers travel while Qt starts.
+  brisakett::SystemServices system;
   brisakett::MsgBox msgBox;
   brisakett::BrisakettApplication app(argc, argv, msgBox);
 
   // Loading the window runs before the event loop, so a failure there is
   // reported here the way the application object reports a handler's.
   try {
-    brisakett::SystemServices system;
     brisakett::Form1 form(system.With(msgBox));
     form.show();
     return app.exec();

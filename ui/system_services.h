@@ -1,9 +1,11 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "current_printer.h"
 #include "password_dialog.h"
+#include "prefetched_catalog.h"
 #include "services.h"
 #include "system_printing.h"
 #include "system_sys_info.h"
@@ -14,17 +16,21 @@ namespace brisakett {
 // and the application's current printer, starting on the default one: what
 // the windows are given when the program runs for real. A print server
 // that wants a password asks through a dialog of the program's own.
+// Made before the toolkit starts: the default printer and the list are
+// asked for at once, and their answers are waited for in With().
 struct SystemServices {
   DialogPasswordPrompt passwordPrompt;
   SpoolerLogin login{{}, &passwordPrompt};
-  std::unique_ptr<PrinterCatalog> printers = MakeSystemPrinterCatalog(login);
+  std::unique_ptr<PrinterCatalog> printers =
+      std::make_unique<PrefetchedCatalog>(MakeSystemPrinterCatalog, login);
   std::unique_ptr<Spooler> spooler = MakeSystemSpooler(login);
   std::unique_ptr<Registry> registry = MakeSystemRegistry();
   std::unique_ptr<ProcessStarter> processes = MakeSystemProcessStarter();
-  CurrentPrinter printer = CurrentPrinter::FromDefault(*printers);
+  std::optional<CurrentPrinter> printer;
 
   Services With(MsgBox& msgBox) {
-    return {*printers, *spooler, printer, *registry, *processes, msgBox};
+    if (!printer) printer = CurrentPrinter::FromDefault(*printers);
+    return {*printers, *spooler, *printer, *registry, *processes, msgBox};
   }
 };
 

@@ -300,7 +300,7 @@ private slots:
     loading.start();
     Form1Program program;
     const qint64 loadMs = loading.elapsed();
-    QVERIFY2(loadMs < 2 * kAnswerWithinMs, qPrintable(QString::number(loadMs) + " ms"));
+    QVERIFY2(loadMs < kAnswerWithinMs, qPrintable(QString::number(loadMs) + " ms"));
     QVERIFY(program.List().isEmpty());
 
     const std::size_t received = laser_->Jobs().size();

@@ -19,9 +19,9 @@ namespace brisakett::testing {
 
 struct Form1Program {
   SystemServices system;
-  CurrentPrinter& printer = system.printer;
   RecordingMsgBox msgBox;
   Form1 form{system.With(msgBox)};
+  CurrentPrinter& printer = *system.printer;
 
   Form1Program() { form.show(); }
 
