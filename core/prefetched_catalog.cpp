@@ -19,7 +19,9 @@ std::future<PrefetchedCatalog::EarlyAnswer<T>> AskEarly(const PrefetchedCatalog:
                                                         Question question) {
   return std::async(std::launch::async, [make, user, question] {
     RefusingPrompt refusing;
-    const std::unique_ptr<PrinterCatalog> catalog = make({user, &refusing});
+    // Catalogs keep a reference to their login: it must outlive them.
+    const SpoolerLogin login{user, &refusing};
+    const std::unique_ptr<PrinterCatalog> catalog = make(login);
     Deadline deadline(kServerPatience);
     SpoolerAnswer<T> answer = question(*catalog, deadline);
     return PrefetchedCatalog::EarlyAnswer<T>{std::move(answer), refusing.asked};

@@ -18,7 +18,8 @@ namespace brisakett {
 // No prompt can be shown from those threads: there a server that wants a
 // password is refused, and the question is asked again when its answer is
 // wanted, on the caller's thread, where the login's prompt can ask.
-// One caller at a time.
+// `login` must outlive the catalog, as with every catalog. One caller at a
+// time.
 class PrefetchedCatalog final : public PrinterCatalog {
 public:
   using MakeCatalog = std::function<std::unique_ptr<PrinterCatalog>(const SpoolerLogin&)>;

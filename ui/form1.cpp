@@ -162,7 +162,7 @@ void Form1::GetPrinters() {
       return;
     }
   }
-  // Qt selects the first line added to an empty list; without a match the
+  // Filling an empty list may select its first line; without a match the
   // box keeps showing what it showed before.
   Combo1->setCurrentIndex(-1);
   Combo1->setEditText(textBefore);

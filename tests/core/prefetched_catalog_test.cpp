@@ -9,11 +9,12 @@ namespace brisakett {
 namespace {
 
 // A print server that counts its questions and, when it wants a password,
-// asks the login's prompt and answers only when given "secret".
+// asks the login's prompt and answers only when given "secret". Like the
+// real catalogs it keeps a reference to its login.
 class CountingCatalog final : public PrinterCatalog {
 public:
-  CountingCatalog(SpoolerLogin login, bool wantsPassword, std::atomic<int>& questions)
-      : login_(std::move(login)), wantsPassword_(wantsPassword), questions_(questions) {}
+  CountingCatalog(const SpoolerLogin& login, bool wantsPassword, std::atomic<int>& questions)
+      : login_(login), wantsPassword_(wantsPassword), questions_(questions) {}
 
   SpoolerAnswer<std::vector<std::string>> DeviceNames(Deadline&) const override {
     if (!LoggedIn()) return {{}, "Unauthorized"};
@@ -31,7 +32,7 @@ private:
     std::string user = login_.user;
     return login_.prompt && login_.prompt->Ask("server", user) == "secret";
   }
-  SpoolerLogin login_;
+  const SpoolerLogin& login_;
   bool wantsPassword_;
   std::atomic<int>& questions_;
 };
@@ -48,11 +49,12 @@ public:
 TEST(PrefetchedCatalog, AsksForThePasswordOnlyOnTheCallersThread) {
   std::atomic<int> questions = 0;
   RecordingPrompt prompt;
+  const SpoolerLogin login{"ann", &prompt};
   PrefetchedCatalog catalog(
-      [&](const SpoolerLogin& login) {
-        return std::make_unique<CountingCatalog>(login, true, questions);
+      [&](const SpoolerLogin& given) {
+        return std::make_unique<CountingCatalog>(given, true, questions);
       },
-      {"ann", &prompt});
+      login);
 
   Deadline deadline(kServerPatience);
   const auto defaultName = catalog.DefaultDeviceName(deadline);
@@ -67,11 +69,12 @@ TEST(PrefetchedCatalog, AsksForThePasswordOnlyOnTheCallersThread) {
 
 TEST(PrefetchedCatalog, GivesEachEarlyAnswerOnceThenAsksAfresh) {
   std::atomic<int> questions = 0;
+  const SpoolerLogin login{"ann", nullptr};
   PrefetchedCatalog catalog(
-      [&](const SpoolerLogin& login) {
-        return std::make_unique<CountingCatalog>(login, false, questions);
+      [&](const SpoolerLogin& given) {
+        return std::make_unique<CountingCatalog>(given, false, questions);
       },
-      {"ann", nullptr});
+      login);
 
   Deadline deadline(kServerPatience);
   EXPECT_EQ(catalog.DeviceNames(deadline).value.size(), 2u);
