@@ -17,7 +17,8 @@ namespace brisakett {
 // the windows are given when the program runs for real. A print server
 // that wants a password asks through a dialog of the program's own.
 // Made before the toolkit starts: the default printer and the list are
-// asked for at once, and their answers are waited for in With().
+// asked for at once; With() waits for the default, the window's list for
+// the list.
 struct SystemServices {
   DialogPasswordPrompt passwordPrompt;
   SpoolerLogin login{{}, &passwordPrompt};
