@@ -1,19 +1,23 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include <cups/cups.h>
 
 namespace brisakett {
 
 // "queue" or "queue/instance", the way lpstat names a destination.
-inline std::string CupsDestName(const cups_dest_t& dest) {
-  std::string name = dest.name;
-  if (dest.instance) {
-    name += '/';
-    name += dest.instance;
+inline std::string CupsDestName(std::string queue, std::string_view instance) {
+  if (!instance.empty()) {
+    queue += '/';
+    queue += instance;
   }
-  return name;
+  return queue;
+}
+
+inline std::string CupsDestName(const cups_dest_t& dest) {
+  return CupsDestName(dest.name, dest.instance ? dest.instance : "");
 }
 
 // The queue a device name stands for: "queue/instance" is its queue again

@@ -38,7 +38,7 @@ std::vector<std::string> Names(const std::vector<CupsDest>& dests) {
   std::vector<std::string> names;
   names.reserve(dests.size());
   for (const CupsDest& dest : dests) {
-    names.push_back(dest.instance.empty() ? dest.queue : dest.queue + '/' + dest.instance);
+    names.push_back(CupsDestName(dest.queue, dest.instance));
   }
   return names;
 }
