@@ -2,13 +2,14 @@
 // Markdown table. Starts a capture printer and three private CUPS
 // schedulers, with 1, 1000 and 5000 queues, and measures:
 //  - start-up of the program (brisakett-startup-probe) on each scheduler
-//    beside an empty Qt window (bare-window-probe) and two steps between,
+//    beside an empty Qt window (bare-window-probe) and three steps between,
 //    each a fresh process, all taking turns in the same rounds;
 //  - peak resident memory of both once their window is shown;
 //  - on each scheduler, taking turns in the same rounds: a press of "OK"
 //    in the window, up to the job being accepted by the scheduler;
 //    `lp -d QUEUE -o raw FILE` with the same bytes; the job alone on a
-//    printer opened beforehand; `brisakett-send QUEUE`; and
+//    printer opened beforehand; the same job as a process of its own
+//    (lone-job-probe); `brisakett-send QUEUE`; and
 //    `brisakett-send --list` beside `lpstat -e`, and `brisakett-send
 //    --version` (the process start alone), all but the press as whole
 //    processes;
@@ -67,7 +68,7 @@ struct Settings {
 
 struct Paths {
   fs::path startupProbe, bareProbe, textProbe, bareWithCupsProbe, windowOnlyProbe;
-  fs::path lp, lpstat, send, report, data;
+  fs::path loneJobProbe, lp, lpstat, send, report, data;
 };
 
 // One private scheduler with its queues.
@@ -198,7 +199,7 @@ struct Program {
 
 // Medians of one scheduler's rounds, and the requests of one more of each.
 struct JobFigures {
-  double pressMs, lpMs, submitMs, sendMs, listMs, lpstatMs, startMs;
+  double pressMs, lpMs, submitMs, loneJobMs, sendMs, listMs, lpstatMs, startMs;
   std::string pressRequests, lpRequests, sendRequests, listRequests, lpstatRequests;
   // A press on the first queue while the saved printer is the last one:
   // the press also asks whether the printer to return to still exists.
@@ -250,7 +251,7 @@ JobFigures MeasureJobs(const Paths& paths, const Settings& settings, const Sched
     if (!printer.WaitForJobs(++jobs, 30s)) Fail("the job alone did not reach the printer");
     return double(end - start) / 1e6;
   };
-  // A whole process that sends the job: lp or brisakett-send.
+  // A whole process that sends the job: lp, lone-job-probe or brisakett-send.
   const auto job = [&](const std::vector<std::string>& argv) {
     const bench::TimedRun run = bench::RunTimed(argv);
     if (run.exitStatus != 0) Fail(argv[0] + " failed with status " + std::to_string(run.exitStatus));
@@ -265,6 +266,7 @@ JobFigures MeasureJobs(const Paths& paths, const Settings& settings, const Sched
   };
   const std::vector<std::string> lpCommand{paths.lp.string(), "-d", queue, "-o", "raw",
                                            paths.data.string()};
+  const std::vector<std::string> loneJobCommand{paths.loneJobProbe.string(), queue};
   const std::vector<std::string> sendCommand{paths.send.string(), queue};
   const std::vector<std::string> listCommand{paths.send.string(), "--list"};
   const std::vector<std::string> lpstatCommand{paths.lpstat.string(), "-e"};
@@ -277,15 +279,17 @@ JobFigures MeasureJobs(const Paths& paths, const Settings& settings, const Sched
   press();
   job(lpCommand);
   submit();
+  job(loneJobCommand);
   job(sendCommand);
   listing(listCommand);
   listing(lpstatCommand);
   listing(startCommand);
-  std::vector<double> pressMs, lpMs, submitMs, sendMs, listMs, lpstatMs, startMs;
+  std::vector<double> pressMs, lpMs, submitMs, loneJobMs, sendMs, listMs, lpstatMs, startMs;
   const std::vector<std::function<void()>> steps{
       [&] { pressMs.push_back(press()); },
       [&] { lpMs.push_back(job(lpCommand)); },
       [&] { submitMs.push_back(submit()); },
+      [&] { loneJobMs.push_back(job(loneJobCommand)); },
       [&] { sendMs.push_back(job(sendCommand)); },
       [&] { listMs.push_back(listing(listCommand)); },
       [&] { lpstatMs.push_back(listing(lpstatCommand)); },
@@ -300,11 +304,10 @@ JobFigures MeasureJobs(const Paths& paths, const Settings& settings, const Sched
     step();
     return bench::DescribeOperationsSince(accessLog, before);
   };
-  JobFigures figures{Median(pressMs), Median(lpMs),   Median(submitMs),
-                     Median(sendMs),  Median(listMs), Median(lpstatMs),
-                     Median(startMs), {},             {},
-                     {},              {},             {},
-                     {}};
+  JobFigures figures{Median(pressMs),  Median(lpMs),     Median(submitMs), Median(loneJobMs),
+                     Median(sendMs),   Median(listMs),   Median(lpstatMs), Median(startMs),
+                     {},               {},               {},               {},
+                     {},               {}};
   figures.pressRequests = requestsOf([&] { press(); });
   if (scheduler.queues > 1) {
     list->setEditText(QString::fromStdString(BenchQueueName(1)));
@@ -415,6 +418,7 @@ int main(int argc, char** argv) {
   paths.textProbe = ThisProgramsFolder() / "text-window-probe";
   paths.bareWithCupsProbe = ThisProgramsFolder() / "bare-window-with-cups-probe";
   paths.windowOnlyProbe = ThisProgramsFolder() / "window-without-scheduler-probe";
+  paths.loneJobProbe = ThisProgramsFolder() / "lone-job-probe";
   paths.send = ThisProgramsFolder() / "brisakett-send";
   paths.lp = testing::FindProgram("lp");
   paths.lpstat = testing::FindProgram("lpstat");
@@ -459,7 +463,7 @@ int main(int argc, char** argv) {
   startups.push_back({"bare Qt window", paths.bareProbe, nullptr, {}, {}, {}});
   startups.push_back({"bare Qt window with one line of text", paths.textProbe, nullptr, {}, {}, {}});
   startups.push_back({"bare Qt window with libcups loaded", paths.bareWithCupsProbe, nullptr, {}, {}, {}});
-  startups.push_back({"the window, list in memory, no scheduler, no libcups", paths.windowOnlyProbe, nullptr, {}, {}, {}});
+  startups.push_back({"the window, list in memory, libcups loaded, no scheduler", paths.windowOnlyProbe, nullptr, {}, {}, {}});
   MeasureStartups(paths, settings, startups);
   const StartupSeries& bare = startups[windows];
 
@@ -510,6 +514,10 @@ int main(int argc, char** argv) {
     rows.push_back({"The job alone (Create-Job, Send-Document, printer opened before), " + on,
                     Fixed(figures.submitMs, 2) + " ms", lp,
                     Fixed(figures.submitMs / figures.lpMs, 2), "(floor for any program)"});
+    rows.push_back({"The job alone as a process (libcups loaded, one connection, no name check), " + on,
+                    Fixed(figures.loneJobMs, 2) + " ms", lp,
+                    Fixed(figures.loneJobMs / figures.lpMs, 2),
+                    "(floor for a program that sends it)"});
     rows.push_back({"`brisakett-send --list` process, " + on, Fixed(figures.listMs, 2) + " ms",
                     "lpstat -e process " + Fixed(figures.lpstatMs, 2) + " ms",
                     Verdict(figures.listMs / figures.lpstatMs, kListTarget),
@@ -558,7 +566,7 @@ int main(int argc, char** argv) {
                   "(why the bench writes printers.conf instead)"});
 
   std::printf("Qt %s, CUPS library %d.%d.%d; %d start-ups of each program, %d rounds of "
-              "press, lp, lone job, brisakett-send, brisakett-send --list, lpstat -e and "
+              "press, lp, lone job, lone job process, brisakett-send, brisakett-send --list, lpstat -e and "
               "brisakett-send --version "
               "per queue count; every figure a median.\n\n",
               qVersion(), CUPS_VERSION_MAJOR, CUPS_VERSION_MINOR, CUPS_VERSION_PATCH,

@@ -1,7 +1,9 @@
 // The program's window as main() builds it, but with its printer list and
-// spooler in memory: what the window itself costs, without the scheduler's
-// round trips. Nothing here calls into libcups, so the linker leaves it
-// out and the process does not load it or its libraries either.
+// spooler in memory: what the window itself costs, libcups and its
+// libraries loaded as the program must load them, without the scheduler's
+// round trips.
+#include <cups/cups.h>
+
 #include "brisakett_application.h"
 #include "current_printer.h"
 #include "fake_printing.h"
@@ -10,6 +12,9 @@
 #include "system_sys_info.h"
 
 int main(int argc, char** argv) {
+  // Taking the address keeps the link to libcups without calling into it.
+  const char* (*volatile keepLinked)() = &cupsServer;
+  (void)keepLinked;
   brisakett::MsgBox msgBox;
   brisakett::BrisakettApplication app(argc, argv, msgBox);
 
