@@ -1,5 +1,7 @@
 #include "prefetched_catalog.h"
 
+#include <chrono>
+
 namespace brisakett {
 namespace {
 
@@ -13,11 +15,18 @@ public:
   }
 };
 
-template <typename T, typename Question>
+// The scheduler answers one request at a time, and the list of thousands
+// of queues keeps it busy for tens of milliseconds; the window needs the
+// default printer first. So the list is asked once the default is answered,
+// or after this long if that answer is slow to come.
+constexpr auto kListHoldBack = std::chrono::milliseconds(100);
+
+template <typename T, typename Before, typename Question>
 std::future<PrefetchedCatalog::EarlyAnswer<T>> AskEarly(const PrefetchedCatalog::MakeCatalog& make,
-                                                        const std::string& user,
+                                                        const std::string& user, Before before,
                                                         Question question) {
-  return std::async(std::launch::async, [make, user, question] {
+  return std::async(std::launch::async, [make, user, before, question] {
+    before();
     RefusingPrompt refusing;
     // Catalogs keep a reference to their login: it must outlive them.
     const SpoolerLogin login{user, &refusing};
@@ -28,11 +37,11 @@ std::future<PrefetchedCatalog::EarlyAnswer<T>> AskEarly(const PrefetchedCatalog:
   });
 }
 
-template <typename T, typename Question>
-SpoolerAnswer<T> TakeEarly(std::future<PrefetchedCatalog::EarlyAnswer<T>>& early,
-                           Question askAgain) {
+template <typename Future, typename Question>
+auto TakeEarly(Future& early, Question askAgain) -> decltype(askAgain()) {
   if (!early.valid()) return askAgain();
-  PrefetchedCatalog::EarlyAnswer<T> taken = early.get();
+  auto taken = early.get();
+  early = Future();
   if (taken.wantedPassword) return askAgain();
   return std::move(taken.answer);
 }
@@ -42,12 +51,14 @@ SpoolerAnswer<T> TakeEarly(std::future<PrefetchedCatalog::EarlyAnswer<T>>& early
 PrefetchedCatalog::PrefetchedCatalog(const MakeCatalog& make, const SpoolerLogin& login)
     : asking_(make(login)),
       default_(AskEarly<std::optional<std::string>>(
-          make, login.user,
-          [](const PrinterCatalog& catalog, Deadline& deadline) {
-            return catalog.DefaultDeviceName(deadline);
-          })),
+                   make, login.user, [] {},
+                   [](const PrinterCatalog& catalog, Deadline& deadline) {
+                     return catalog.DefaultDeviceName(deadline);
+                   })
+                   .share()),
       names_(AskEarly<std::vector<std::string>>(
-          make, login.user, [](const PrinterCatalog& catalog, Deadline& deadline) {
+          make, login.user, [defaultAnswer = default_] { defaultAnswer.wait_for(kListHoldBack); },
+          [](const PrinterCatalog& catalog, Deadline& deadline) {
             return catalog.DeviceNames(deadline);
           })) {}
 

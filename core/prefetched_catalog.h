@@ -11,7 +11,8 @@ namespace brisakett {
 
 // The window's first two questions, the default printer and the list, asked
 // on threads of their own as soon as the catalog is made, so that the
-// scheduler's answers travel while the toolkit and the window are set up.
+// scheduler's answers travel while the toolkit and the window are set up;
+// the list once the default, which the window wants first, is answered.
 // Each early answer goes to the first caller that wants it; every later
 // question, and every IsInstalled, is asked afresh on the caller's thread.
 //
@@ -39,8 +40,9 @@ public:
 private:
   std::unique_ptr<PrinterCatalog> asking_;
   // Declared last: their destructors wait for the threads, which use
-  // nothing of this object.
-  mutable std::future<EarlyAnswer<std::optional<std::string>>> default_;
+  // nothing of this object. The default's answer is shared with the thread
+  // that asks for the list, which waits for it.
+  mutable std::shared_future<EarlyAnswer<std::optional<std::string>>> default_;
   mutable std::future<EarlyAnswer<std::vector<std::string>>> names_;
 };
 

@@ -16,9 +16,9 @@ namespace brisakett {
 // and the application's current printer, starting on the default one: what
 // the windows are given when the program runs for real. A print server
 // that wants a password asks through a dialog of the program's own.
-// Made before the toolkit starts: the default printer and the list are
-// asked for at once; With() waits for the default, the window's list for
-// the list.
+// Made before the toolkit starts: the default printer is asked for at once
+// and the list right after it; With() waits for the default, the window's
+// list for the list.
 struct SystemServices {
   DialogPasswordPrompt passwordPrompt;
   SpoolerLogin login{{}, &passwordPrompt};

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace brisakett {
@@ -82,6 +85,64 @@ TEST(PrefetchedCatalog, GivesEachEarlyAnswerOnceThenAsksAfresh) {
   EXPECT_EQ(questions, 2);
   EXPECT_EQ(catalog.DeviceNames(deadline).value.size(), 2u);
   EXPECT_EQ(questions, 3);
+}
+
+// A server whose default printer takes its time: it answers after
+// `defaultDelay`, or, when `defaultAwaitsList`, only once the list has been
+// asked for (giving up after two seconds). Notes the order of the two.
+class SlowDefaultCatalog final : public PrinterCatalog {
+public:
+  struct Log {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool listAsked = false;
+    bool defaultAnswered = false;
+    bool listAskedBeforeDefault = false;
+  };
+  SlowDefaultCatalog(Log& log, std::chrono::milliseconds defaultDelay, bool defaultAwaitsList)
+      : log_(log), defaultDelay_(defaultDelay), defaultAwaitsList_(defaultAwaitsList) {}
+
+  SpoolerAnswer<std::vector<std::string>> DeviceNames(Deadline&) const override {
+    std::lock_guard lock(log_.mutex);
+    log_.listAsked = true;
+    log_.listAskedBeforeDefault = !log_.defaultAnswered;
+    log_.changed.notify_all();
+    return {{"Laser"}, {}};
+  }
+  SpoolerAnswer<std::optional<std::string>> DefaultDeviceName(Deadline&) const override {
+    std::unique_lock lock(log_.mutex);
+    if (defaultAwaitsList_) {
+      log_.changed.wait_for(lock, std::chrono::seconds(2), [&] { return log_.listAsked; });
+    } else {
+      log_.changed.wait_for(lock, defaultDelay_, [] { return false; });
+    }
+    log_.defaultAnswered = true;
+    return {"Laser", {}};
+  }
+
+private:
+  Log& log_;
+  std::chrono::milliseconds defaultDelay_;
+  bool defaultAwaitsList_;
+};
+
+// The window wants the default first, and the scheduler answers one
+// request at a time: the list must not get in its way, nor wait forever.
+TEST(PrefetchedCatalog, AsksForTheListOnceTheDefaultIsAnsweredOrSlowToCome) {
+  for (const bool defaultAwaitsList : {false, true}) {
+    SlowDefaultCatalog::Log log;
+    const SpoolerLogin login{"ann", nullptr};
+    PrefetchedCatalog catalog(
+        [&](const SpoolerLogin&) {
+          return std::make_unique<SlowDefaultCatalog>(log, std::chrono::milliseconds(30),
+                                                      defaultAwaitsList);
+        },
+        login);
+    Deadline deadline(kServerPatience);
+    EXPECT_EQ(catalog.DefaultDeviceName(deadline).value, "Laser");
+    EXPECT_EQ(catalog.DeviceNames(deadline).value, std::vector<std::string>{"Laser"});
+    EXPECT_EQ(log.listAskedBeforeDefault, defaultAwaitsList);
+  }
 }
 
 }  // namespace
