@@ -134,7 +134,7 @@ TEST(PrefetchedCatalog, AsksForTheListOnceTheDefaultIsAnsweredOrSlowToCome) {
     const SpoolerLogin login{"ann", nullptr};
     PrefetchedCatalog catalog(
         [&](const SpoolerLogin&) {
-          return std::make_unique<SlowDefaultCatalog>(log, std::chrono::milliseconds(30),
+          return std::make_unique<SlowDefaultCatalog>(log, std::chrono::milliseconds(10),
                                                       defaultAwaitsList);
         },
         login);
