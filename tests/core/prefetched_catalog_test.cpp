@@ -87,9 +87,9 @@ TEST(PrefetchedCatalog, GivesEachEarlyAnswerOnceThenAsksAfresh) {
   EXPECT_EQ(questions, 3);
 }
 
-// A server whose default printer takes its time: it answers after
-// `defaultDelay`, or, when `defaultAwaitsList`, only once the list has been
-// asked for (giving up after two seconds). Notes the order of the two.
+// A server whose default printer takes its time: it answers after 10 ms,
+// or, when `defaultAwaitsList`, only once the list has been asked for
+// (giving up after two seconds). Notes the order of the two.
 class SlowDefaultCatalog final : public PrinterCatalog {
 public:
   struct Log {
@@ -99,8 +99,8 @@ public:
     bool defaultAnswered = false;
     bool listAskedBeforeDefault = false;
   };
-  SlowDefaultCatalog(Log& log, std::chrono::milliseconds defaultDelay, bool defaultAwaitsList)
-      : log_(log), defaultDelay_(defaultDelay), defaultAwaitsList_(defaultAwaitsList) {}
+  SlowDefaultCatalog(Log& log, bool defaultAwaitsList)
+      : log_(log), defaultAwaitsList_(defaultAwaitsList) {}
 
   SpoolerAnswer<std::vector<std::string>> DeviceNames(Deadline&) const override {
     std::lock_guard lock(log_.mutex);
@@ -114,7 +114,7 @@ public:
     if (defaultAwaitsList_) {
       log_.changed.wait_for(lock, std::chrono::seconds(2), [&] { return log_.listAsked; });
     } else {
-      log_.changed.wait_for(lock, defaultDelay_, [] { return false; });
+      log_.changed.wait_for(lock, std::chrono::milliseconds(10), [] { return false; });
     }
     log_.defaultAnswered = true;
     return {"Laser", {}};
@@ -122,7 +122,6 @@ public:
 
 private:
   Log& log_;
-  std::chrono::milliseconds defaultDelay_;
   bool defaultAwaitsList_;
 };
 
@@ -134,8 +133,7 @@ TEST(PrefetchedCatalog, AsksForTheListOnceTheDefaultIsAnsweredOrSlowToCome) {
     const SpoolerLogin login{"ann", nullptr};
     PrefetchedCatalog catalog(
         [&](const SpoolerLogin&) {
-          return std::make_unique<SlowDefaultCatalog>(log, std::chrono::milliseconds(10),
-                                                      defaultAwaitsList);
+          return std::make_unique<SlowDefaultCatalog>(log, defaultAwaitsList);
         },
         login);
     Deadline deadline(kServerPatience);
