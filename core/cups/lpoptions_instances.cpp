@@ -1,8 +1,12 @@
 #include "cups/lpoptions_instances.h"
 
+#include <cups/file.h>
+
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cstdlib>
-#include <fstream>
+#include <string_view>
 
 namespace brisakett {
 namespace {
@@ -22,6 +26,15 @@ bool Before(const CupsDest& a, const CupsDest& b) {
   return CompareIgnoringAsciiCase(a.instance, b.instance) < 0;
 }
 
+// Where the word that starts at `from` ends: at the first white space, as
+// libcups splits a destination's name from its options.
+std::size_t EndOfWord(std::string_view text, std::size_t from) {
+  for (std::size_t at = from; at < text.size(); ++at) {
+    if (std::isspace(static_cast<unsigned char>(text[at]))) return at;
+  }
+  return text.size();
+}
+
 CupsDest* Find(std::vector<CupsDest>& dests, const std::string& queue,
                const std::string& instance) {
   for (CupsDest& dest : dests) {
@@ -33,51 +46,31 @@ CupsDest* Find(std::vector<CupsDest>& dests, const std::string& queue,
   return nullptr;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-// As libcups reads a configuration line: a '#' starts a comment, and "\#"
-// stands for a '#' that belongs to the line.
-void StripComment(std::string& line) {
-  for (std::size_t at = 0; at < line.size(); ++at) {
-    if (line[at] == '\\' && at + 1 < line.size() && line[at + 1] == '#') {
-      line.erase(at, 1);
-    } else if (line[at] == '#') {
-      line.erase(at);
-      return;
-    }
-  }
-}
-
 // The destinations that the "Dest" and "Default" lines of one lpoptions
-// file name, in file order.
+// file name, in file order. libcups's own reader splits the lines, so that
+// comments and "\#" read as libcups reads them. It is also cheaper here than
+// a C++ stream: libcups has just read client.conf with it.
 std::vector<CupsDest> NamedIn(const std::string& file) {
   std::vector<CupsDest> named;
-  std::ifstream in(file);
-  for (std::string line; std::getline(in, line);) {
-    StripComment(line);
-    std::size_t at = 0;
-    while (at < line.size() && IsBlank(line[at])) ++at;
-    const std::size_t keywordEnd =
-        std::find_if(line.begin() + at, line.end(), IsBlank) - line.begin();
-    const std::string keyword = line.substr(at, keywordEnd - at);
-    if (CompareIgnoringAsciiCase(keyword, "dest") != 0 &&
-        CompareIgnoringAsciiCase(keyword, "default") != 0) {
+  cups_file_t* in = cupsFileOpen(file.c_str(), "r");
+  if (!in) return named;
+  std::array<char, 8192> line;
+  char* value = nullptr;
+  int lineNumber = 0;
+  while (cupsFileGetConf(in, line.data(), line.size(), &value, &lineNumber)) {
+    if (!value || (CompareIgnoringAsciiCase(line.data(), "dest") != 0 &&
+                   CompareIgnoringAsciiCase(line.data(), "default") != 0)) {
       continue;
     }
-    at = keywordEnd;
-    while (at < line.size() && IsBlank(line[at])) ++at;
-    const std::size_t queueEnd =
-        std::find_if(line.begin() + at, line.end(),
-                     [](char c) { return IsBlank(c) || c == '/'; }) -
-        line.begin();
-    CupsDest dest{line.substr(at, queueEnd - at), {}};
-    if (queueEnd < line.size() && line[queueEnd] == '/') {
-      const std::size_t instanceEnd =
-          std::find_if(line.begin() + queueEnd + 1, line.end(), IsBlank) - line.begin();
-      dest.instance = line.substr(queueEnd + 1, instanceEnd - queueEnd - 1);
+    const std::string_view rest(value);
+    const std::size_t queueEnd = std::min(rest.find('/'), EndOfWord(rest, 0));
+    CupsDest dest{std::string(rest.substr(0, queueEnd)), {}};
+    if (queueEnd < rest.size() && rest[queueEnd] == '/') {
+      dest.instance = rest.substr(queueEnd + 1, EndOfWord(rest, queueEnd + 1) - queueEnd - 1);
     }
     if (!dest.queue.empty()) named.push_back(std::move(dest));
   }
+  cupsFileClose(in);
   return named;
 }
 

@@ -50,6 +50,7 @@ TEST(CupsPrinterCatalog, ListsQueuesAndSavedInstancesAsCupsGetDests2Does) {
                               "Dest Gamma/zweit\n"
                               "Dest Missing/x\n"
                               "Dest Gamma/mit\\#Raute # a comment\n"
+                              "  dest\tGamma/tab\tcopies=1\n"
                               "Dest BETA sides=two-sided-long-edge\n";
 
   const SpoolerLogin login;
@@ -57,7 +58,7 @@ TEST(CupsPrinterCatalog, ListsQueuesAndSavedInstancesAsCupsGetDests2Does) {
   Deadline deadline(kServerPatience);
   std::vector<std::string> listed = catalog.DeviceNames(deadline).value;
   EXPECT_THAT(listed, ::testing::ElementsAre("alpha", "alpha/erst", "BETA", "Gamma", "Gamma/Aa",
-                                             "Gamma/mit#Raute", "Gamma/Zweit"));
+                                             "Gamma/mit#Raute", "Gamma/tab", "Gamma/Zweit"));
   EXPECT_EQ(listed, LibcupsDestNames());
   EXPECT_EQ(catalog.DefaultDeviceName(deadline).value, "Gamma/Aa");
 
