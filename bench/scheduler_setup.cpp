@@ -33,12 +33,6 @@ std::string PrinterEntry(const std::string& name, int id, std::uint16_t port, bo
 
 }  // namespace
 
-std::string BenchQueueName(int number) {
-  char name[32];
-  std::snprintf(name, sizeof name, "Bench-%04d", number);
-  return name;
-}
-
 bool ConfigureLikeAnInstalledScheduler(const std::string& cupsdConf) {
   std::ifstream in(cupsdConf);
   if (!in) return false;

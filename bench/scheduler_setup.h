@@ -3,13 +3,10 @@
 #include <cstdint>
 #include <string>
 
+#include "bench_queue_name.h"
 #include "private_cupsd.h"
 
 namespace brisakett::bench {
-
-// "Bench-0001" for 1: zero-padded, so the scheduler's name order is the
-// number order and the first, middle and last queue are known.
-std::string BenchQueueName(int number);
 
 // Rewrites a stopped private scheduler's cupsd.conf to behave like an
 // installed one where it matters to the figures: CUPS's default

@@ -1,7 +1,14 @@
 // The program's window as main() builds it, but with its printer list and
 // spooler in memory: what the window itself costs, libcups and its
 // libraries loaded as the program must load them, without the scheduler's
-// round trips.
+// round trips. The list holds the bench's queue names, as many as asked
+// (one by default), the last of them the default.
+//
+//   window-without-scheduler-probe [QUEUES]
+#include <algorithm>
+#include <cstdlib>
+
+#include "bench_queue_name.h"
 #include "brisakett_application.h"
 #include "current_printer.h"
 #include "fake_printing.h"
@@ -15,9 +22,12 @@ int main(int argc, char** argv) {
   brisakett::MsgBox msgBox;
   brisakett::BrisakettApplication app(argc, argv, msgBox);
 
+  const int queues = std::max(argc > 1 ? std::atoi(argv[1]) : 1, 1);
   brisakett::testing::FakeCatalog printers;
-  printers.names = {"Bench-0001"};
-  printers.defaultName = "Bench-0001";
+  for (int number = 1; number <= queues; ++number) {
+    printers.names.push_back(brisakett::bench::BenchQueueName(number));
+  }
+  printers.defaultName = printers.names.back();
   brisakett::testing::FakeSpooler spooler;
   const auto registry = brisakett::MakeSystemRegistry();
   const auto processes = brisakett::MakeSystemProcessStarter();
