@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstdlib>
 #include <string_view>
 
@@ -26,14 +25,11 @@ bool Before(const CupsDest& a, const CupsDest& b) {
   return CompareIgnoringAsciiCase(a.instance, b.instance) < 0;
 }
 
-// Where the word that starts at `from` ends: at the first white space, as
-// libcups splits a destination's name from its options.
-std::size_t EndOfWord(std::string_view text, std::size_t from) {
-  for (std::size_t at = from; at < text.size(); ++at) {
-    if (std::isspace(static_cast<unsigned char>(text[at]))) return at;
-  }
-  return text.size();
-}
+// What ends a destination's name and separates it from its options, as
+// libcups splits the line (isspace in the C locale); a '/' ends the queue's
+// name and starts the instance's.
+constexpr std::string_view kQueueEnds = "/ \t\n\v\f\r";
+constexpr std::string_view kBlanks = kQueueEnds.substr(1);
 
 CupsDest* Find(std::vector<CupsDest>& dests, const std::string& queue,
                const std::string& instance) {
@@ -63,10 +59,11 @@ std::vector<CupsDest> NamedIn(const std::string& file) {
       continue;
     }
     const std::string_view rest(value);
-    const std::size_t queueEnd = std::min(rest.find('/'), EndOfWord(rest, 0));
+    const std::size_t queueEnd = rest.find_first_of(kQueueEnds);
     CupsDest dest{std::string(rest.substr(0, queueEnd)), {}};
-    if (queueEnd < rest.size() && rest[queueEnd] == '/') {
-      dest.instance = rest.substr(queueEnd + 1, EndOfWord(rest, queueEnd + 1) - queueEnd - 1);
+    if (queueEnd != rest.npos && rest[queueEnd] == '/') {
+      const std::string_view instance = rest.substr(queueEnd + 1);
+      dest.instance = instance.substr(0, instance.find_first_of(kBlanks));
     }
     if (!dest.queue.empty()) named.push_back(std::move(dest));
   }
