@@ -1,6 +1,5 @@
 #include "scheduler_setup.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
