@@ -1,4 +1,3 @@
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -7,7 +6,7 @@
 
 #ifdef _WIN32
 #include "win32/utf16.h"
-#include "win32_console_buffer.h"
+#include "win32_console_output.h"
 
 #include <windows.h>
 
@@ -17,24 +16,21 @@ int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) arguments.push_back(brisakett::Utf8FromWide(argv[i]));
 
-  brisakett::Win32ConsoleBuffer outBuffer(STD_OUTPUT_HANDLE);
-  brisakett::Win32ConsoleBuffer errBuffer(STD_ERROR_HANDLE);
-  std::ostream out(&outBuffer);
-  std::ostream err(&errBuffer);
+  brisakett::Win32ConsoleOutput out(STD_OUTPUT_HANDLE);
+  brisakett::Win32ConsoleOutput err(STD_ERROR_HANDLE);
 
   brisakett::SpoolerLogin login;
   const auto printers = brisakett::MakeSystemPrinterCatalog(login);
   const auto spooler = brisakett::MakeSystemSpooler(login);
   const auto watcher = brisakett::MakeSystemJobWatcher(login);
-  const int status =
-      brisakett::RunSendCommand(arguments, login, *printers, *spooler, *watcher, out, err);
-  out.flush();
-  err.flush();
-  return status;
+  return brisakett::RunSendCommand(arguments, login, *printers, *spooler, *watcher, out, err);
 }
 #else
+#include <unistd.h>
+
 #include <csignal>
 
+#include "file_descriptor_output.h"
 #include "terminal_password_prompt.h"
 
 int main(int argc, char** argv) {
@@ -47,7 +43,9 @@ int main(int argc, char** argv) {
   const auto printers = brisakett::MakeSystemPrinterCatalog(login);
   const auto spooler = brisakett::MakeSystemSpooler(login);
   const auto watcher = brisakett::MakeSystemJobWatcher(login);
+  brisakett::FileDescriptorOutput out(STDOUT_FILENO);
+  brisakett::FileDescriptorOutput err(STDERR_FILENO);
   return brisakett::RunSendCommand({argv + 1, argv + argc}, login, *printers, *spooler, *watcher,
-                                   std::cout, std::cerr);
+                                   out, err);
 }
 #endif

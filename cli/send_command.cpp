@@ -71,47 +71,48 @@ constexpr const char* kUsage =
     "With several printers the status is the worst of their outcomes, from best\n"
     "to worst: 0, 5, 3, 6, 1, 4.\n";
 
-int UsageError(std::ostream& err, const std::string& problem) {
-  err << "brisakett-send: " << problem << "\n"
-      << "Try 'brisakett-send --help'.\n";
+int UsageError(TextOutput& err, const std::string& problem) {
+  err.Write("brisakett-send: " + problem + "\nTry 'brisakett-send --help'.\n");
   return kSendUsageError;
 }
 
-int Unreachable(std::ostream& err, const std::string& reason) {
-  err << messages::kCommandFailed << "\n" << reason << "\n";
+int Unreachable(TextOutput& err, const std::string& reason) {
+  err.Write(std::string(messages::kCommandFailed) + "\n" + reason + "\n");
   return kSendUnreachable;
 }
 
-int ListPrinters(const PrinterCatalog& printers, std::ostream& out, std::ostream& err) {
+int ListPrinters(const PrinterCatalog& printers, TextOutput& out, TextOutput& err) {
   Deadline deadline(kServerPatience);
   const SpoolerAnswer<std::vector<std::string>> listed = printers.DeviceNames(deadline);
   if (!listed.Answered()) return Unreachable(err, listed.failure);
   const SpoolerAnswer<std::optional<std::string>> defaultName =
       printers.DefaultDeviceName(deadline);
   if (!defaultName.Answered()) return Unreachable(err, defaultName.failure);
+  std::string lines;
   for (const std::string& name : listed.value) {
-    out << (name == defaultName.value ? "* " : "  ") << name << "\n";
+    lines += (name == defaultName.value ? "* " : "  ") + name + "\n";
   }
+  out.Write(lines);
   return kSendSucceeded;
 }
 
 // The default printer, for a run that names none; nothing, with the exit
 // status in `status` and the reason on `err`, when there is none to wake.
 std::optional<std::string> DefaultPrinter(const PrinterCatalog& printers, Deadline& deadline,
-                                          std::ostream& err, int& status) {
+                                          TextOutput& err, int& status) {
   const SpoolerAnswer<std::optional<std::string>> defaultName =
       printers.DefaultDeviceName(deadline);
   if (!defaultName.Answered()) {
     status = Unreachable(err, defaultName.failure);
   } else if (!defaultName.value) {
-    err << "There is no default printer; name the printer to wake.\n";
+    err.Write("There is no default printer; name the printer to wake.\n");
     status = kSendNotRecognized;
   }
   return defaultName.value;
 }
 
 int WakePrinter(const std::optional<std::string>& named, const PrinterCatalog& printers,
-                Spooler& spooler, std::ostream& out, std::ostream& err) {
+                Spooler& spooler, TextOutput& out, TextOutput& err) {
   Deadline deadline(kServerPatience);
   int status = kSendSucceeded;
   const std::optional<std::string> printer =
@@ -123,27 +124,27 @@ int WakePrinter(const std::optional<std::string>& named, const PrinterCatalog& p
   const WarmUpOutcome outcome = RunWarmUp(printers, current, spooler, *printer, deadline);
   switch (outcome.status) {
     case WarmUpOutcome::Status::Sent:
-      out << outcome.message << "\n";
+      out.Write(outcome.message + "\n");
       return kSendSucceeded;
     case WarmUpOutcome::Status::NotRecognized:
       if (named) {
-        err << outcome.message << "\n";
+        err.Write(outcome.message + "\n");
       } else {
-        err << "The default printer " << *printer << " is not installed.\n";
+        err.Write("The default printer " + *printer + " is not installed.\n");
       }
       return kSendNotRecognized;
     case WarmUpOutcome::Status::Unreachable:
-      err << outcome.message << "\n";
+      err.Write(outcome.message + "\n");
       return kSendUnreachable;
     case WarmUpOutcome::Status::Failed:
       break;
   }
-  err << outcome.message << "\n";
+  err.Write(outcome.message + "\n");
   return kSendFailed;
 }
 
 int WakeMany(const SendOptions& options, const PrinterCatalog& printers, Spooler& spooler,
-             const JobWatcher& watcher, std::ostream& out, std::ostream& err) {
+             const JobWatcher& watcher, TextOutput& out, TextOutput& err) {
   Deadline deadline(kServerPatience);
   std::vector<std::string> named = options.printers;
   if (!options.all && named.empty()) {
@@ -157,7 +158,7 @@ int WakeMany(const SendOptions& options, const PrinterCatalog& printers, Spooler
   if (!targets.Answered()) return Unreachable(err, targets.failure);
   // A morning report of nothing would read like a quiet success.
   if (options.all && targets.value.known.empty()) {
-    err << "brisakett-send: no printers are listed; nothing to wake\n";
+    err.Write("brisakett-send: no printers are listed; nothing to wake\n");
     return kSendNotRecognized;
   }
 
@@ -179,17 +180,17 @@ int WakeMany(const SendOptions& options, const PrinterCatalog& printers, Spooler
 
 int RunSendCommand(const std::vector<std::string>& arguments, SpoolerLogin& login,
                    const PrinterCatalog& printers, Spooler& spooler, const JobWatcher& watcher,
-                   std::ostream& out, std::ostream& err) {
+                   TextOutput& out, TextOutput& err) {
   std::string problem;
   const std::optional<SendOptions> options = ParseSendOptions(arguments, problem);
   if (!options) return UsageError(err, problem);
   if (options->user) login.user = *options->user;
   switch (options->action) {
     case SendOptions::Action::Help:
-      out << kUsage;
+      out.Write(kUsage);
       return kSendSucceeded;
     case SendOptions::Action::Version:
-      out << messages::kAppTitle << " " << messages::kVersion << "\n";
+      out.Write(std::string(messages::kAppTitle) + " " + messages::kVersion + "\n");
       return kSendSucceeded;
     case SendOptions::Action::List:
       return ListPrinters(printers, out, err);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -8,6 +7,7 @@
 #include "password_prompt.h"
 #include "printer_catalog.h"
 #include "spooler.h"
+#include "text_output.h"
 
 namespace brisakett {
 
@@ -23,11 +23,10 @@ enum SendExitStatus : int {
 };
 
 // The whole command, apart from main's own plumbing, so it runs in tests
-// against any printer list, spooler, job watcher and streams. `login` is
+// against any printer list, spooler, job watcher and outputs. `login` is
 // the one the printer list and spooler were made with; -U sets its user.
 int RunSendCommand(const std::vector<std::string>& arguments, SpoolerLogin& login,
                    const PrinterCatalog& printers, Spooler& spooler, const JobWatcher& watcher,
-                   std::ostream& out,
-                   std::ostream& err);
+                   TextOutput& out, TextOutput& err);
 
 }  // namespace brisakett

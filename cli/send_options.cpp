@@ -1,57 +1,191 @@
 #include "send_options.h"
 
-#include <CLI/CLI.hpp>
+#include <getopt.h>
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <string_view>
+#include <tuple>
 
 namespace brisakett {
+namespace {
+
+// getopt_long's codes for the long options lie above every character, so
+// that an unknown short option (getopt's optopt) is never taken for one.
+enum LongOption : int {
+  kHelp = 0x100,
+  kVersion,
+  kList,
+  kAll,
+  kJobs,
+  kWait,
+  kCancelOnTimeout,
+  kJson,
+};
+
+constexpr option kLongOptions[] = {
+    {"help", no_argument, nullptr, kHelp},
+    {"version", no_argument, nullptr, kVersion},
+    {"list", no_argument, nullptr, kList},
+    {"all", no_argument, nullptr, kAll},
+    {"jobs", required_argument, nullptr, kJobs},
+    // --wait alone follows for the default time; --wait=SECONDS for another.
+    {"wait", optional_argument, nullptr, kWait},
+    {"cancel-on-timeout", no_argument, nullptr, kCancelOnTimeout},
+    {"json", no_argument, nullptr, kJson},
+    {nullptr, 0, nullptr, 0},
+};
+
+// Whether `word` ("--jobs" or "--jobs=4") names a long option in full.
+// getopt_long also takes any beginning of a name that fits one option
+// alone; here only whole names are options, so that what a script says
+// keeps its meaning when another option comes.
+bool NamesLongOption(std::string_view word) {
+  if (!word.starts_with("--")) return false;
+  const std::string_view name = word.substr(2, word.find('=') - 2);
+  for (const option& known : kLongOptions) {
+    if (known.name != nullptr && name == known.name) return true;
+  }
+  return false;
+}
+
+// What is wrong with the value given, or not given, to -U or a long
+// option, by its code. The C libraries differ on whether they report
+// that as ':' or '?'.
+std::string ValueProblem(int code) {
+  if (code == 'U') return "-U needs a user name";
+  for (const option& known : kLongOptions) {
+    if (known.name != nullptr && known.val == code) {
+      return std::string("--") + known.name +
+             (known.has_arg == no_argument ? " takes no value" : " needs a value");
+    }
+  }
+  return "wrong option";
+}
+
+// A whole decimal number from `low` to `high`, or nothing.
+std::optional<long> NumberBetween(const char* text, long low, long high) {
+  const char* end = text + std::strlen(text);
+  long value = 0;
+  const auto [stop, error] = std::from_chars(text, end, value);
+  if (error != std::errc() || stop != end || value < low || value > high) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+}  // namespace
 
 std::optional<SendOptions> ParseSendOptions(const std::vector<std::string>& arguments,
                                             std::string& problem) {
+  // getopt_long reads a C argument vector of its own.
+  std::vector<std::string> words = arguments;
+  std::vector<char*> argv{const_cast<char*>("brisakett-send")};
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  const int argc = static_cast<int>(argv.size()) - 1;
+
   SendOptions options;
   bool help = false, version = false, list = false;
-  int waitSeconds = 0;
-
-  // The help text is brisakett-send's own (kUsage), so CLI11's is left out.
-  CLI::App app("", "brisakett-send");
-  app.set_help_flag();
-  app.add_flag("--help", help);
-  app.add_flag("--version", version);
-  app.add_flag("--list", list);
-  CLI::Option* all = app.add_flag("--all", options.all);
-  app.add_option("--jobs", options.jobs)->check(CLI::Range(1, 64));
-  // --wait alone follows for the default time; --wait=SECONDS for another.
-  CLI::Option* wait = app.add_flag("--wait{" + std::to_string(kDefaultWaitSeconds) + "}",
-                                   waitSeconds)
-                          ->check(CLI::Range(0, 24 * 60 * 60));
-  app.add_flag("--cancel-on-timeout", options.cancelOnTimeout)->needs(wait);
-  app.add_flag("--json", options.json);
-  app.add_option("-U", options.user);
-  CLI::Option* printers = app.add_option("PRINTER", options.printers);
-  all->excludes(printers);
-
-  // CLI11 takes the arguments last first.
-  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
-  try {
-    app.parse(reversed);
-  } catch (const CLI::ParseError& error) {
-    problem = error.what();
-    return std::nullopt;
+  std::size_t besidesUser = 0;
+  std::vector<int> valuesGiven;  // the codes of -U, --jobs and --wait, once seen
+  // The C library keeps its place in globals: start afresh, and keep its
+  // own messages off standard error (the problem is reported below).
+  optind = 0;
+  opterr = 0;
+  for (;;) {
+    // The word read next: in "-" mode nothing is reordered, and -U takes
+    // the rest of its word or the next one.
+    const int next = std::max(optind, 1);
+    const std::string_view word = next < argc ? argv[next] : "";
+    // "-": each PRINTER comes back in its place as code 1, whatever
+    // POSIXLY_CORRECT says; ":": a missing value is ':', not '?'.
+    const int code = getopt_long(argc, argv.data(), "-:U:", kLongOptions, nullptr);
+    if (code == -1) break;
+    if (word.starts_with("--") && !NamesLongOption(word)) {
+      problem = "unknown option '" + std::string(word) + "'";
+      return std::nullopt;
+    }
+    if (code == ':' || code == '?') {
+      problem = optopt == 'U' || optopt >= kHelp
+                    ? ValueProblem(optopt)
+                    : "unknown option '" + std::string(word) + "'";
+      return std::nullopt;
+    }
+    if (code == 'U' || code == kJobs || code == kWait) {
+      // Which of two values would be meant?
+      if (std::find(valuesGiven.begin(), valuesGiven.end(), code) != valuesGiven.end()) {
+        problem = std::string(code == 'U' ? "-U" : word.substr(0, word.find('='))) +
+                  " is given twice";
+        return std::nullopt;
+      }
+      valuesGiven.push_back(code);
+    }
+    if (code != 'U') ++besidesUser;
+    switch (code) {
+      case 1:
+        options.printers.emplace_back(optarg);
+        break;
+      case 'U':
+        options.user = optarg;
+        break;
+      case kHelp:
+        help = true;
+        break;
+      case kVersion:
+        version = true;
+        break;
+      case kList:
+        list = true;
+        break;
+      case kAll:
+        options.all = true;
+        break;
+      case kJobs:
+        if (const std::optional<long> jobs = NumberBetween(optarg, 1, 64)) {
+          options.jobs = static_cast<std::size_t>(*jobs);
+          break;
+        }
+        problem = "--jobs takes a number from 1 to 64";
+        return std::nullopt;
+      case kWait:
+        if (optarg == nullptr) {
+          options.waitSeconds = kDefaultWaitSeconds;
+        } else if (const std::optional<long> seconds = NumberBetween(optarg, 0, 24 * 60 * 60)) {
+          options.waitSeconds = static_cast<int>(*seconds);
+        } else {
+          problem = "--wait takes seconds from 0 to 86400";
+          return std::nullopt;
+        }
+        break;
+      case kCancelOnTimeout:
+        options.cancelOnTimeout = true;
+        break;
+      case kJson:
+        options.json = true;
+        break;
+    }
+  }
+  // Those after "--".
+  for (int at = optind; at < argc; ++at) {
+    options.printers.emplace_back(argv[at]);
+    ++besidesUser;
   }
 
   if (options.user && options.user->empty()) {
     problem = "-U needs a user name";
     return std::nullopt;
   }
-  // -U USER (or -UUSER) may go with any of them; nothing else may.
-  std::size_t besidesUser = 0;
-  for (std::size_t at = 0; at < arguments.size(); ++at) {
-    if (arguments[at] == "-U") {
-      ++at;
-    } else if (arguments[at].rfind("-U", 0) != 0) {
-      ++besidesUser;
-    }
+  if (options.all && !options.printers.empty()) {
+    problem = "--all wakes every printer; name none with it";
+    return std::nullopt;
   }
+  if (options.cancelOnTimeout && !options.waitSeconds.has_value()) {
+    problem = "--cancel-on-timeout goes with --wait";
+    return std::nullopt;
+  }
+  // -U USER may go with any of them; nothing else may.
   for (const auto& [given, name, action] :
        {std::tuple{help, "--help", SendOptions::Action::Help},
         std::tuple{version, "--version", SendOptions::Action::Version},
@@ -63,7 +197,6 @@ std::optional<SendOptions> ParseSendOptions(const std::vector<std::string>& argu
     }
     options.action = action;
   }
-  if (wait->count() > 0) options.waitSeconds = waitSeconds;
   return options;
 }
 

@@ -3,16 +3,38 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <iostream>
+#include <cstdio>
+#include <cstdlib>
+
+#include "file_descriptor_output.h"
 
 namespace brisakett {
+namespace {
+
+// One line of standard input without its line end; nothing at the end of
+// input.
+std::optional<std::string> ReadLine() {
+  char* line = nullptr;
+  std::size_t capacity = 0;
+  const ssize_t length = getline(&line, &capacity, stdin);
+  std::optional<std::string> read;
+  if (length > 0) {
+    read.emplace(line, static_cast<std::size_t>(length));
+    if (read->back() == '\n') read->pop_back();
+  }
+  std::free(line);
+  return read;
+}
+
+}  // namespace
 
 bool TerminalPasswordPrompt::Available() { return isatty(STDIN_FILENO) == 1; }
 
 std::optional<std::string> TerminalPasswordPrompt::Ask(const std::string& server,
                                                        std::string& user) {
   const std::lock_guard<std::mutex> oneAtATime(asking_);
-  std::cerr << "Password for " << user << " on " << server << "? " << std::flush;
+  FileDescriptorOutput terminal(STDERR_FILENO);
+  terminal.Write("Password for " + user + " on " + server + "? ");
   termios saved{};
   const bool quiet = tcgetattr(STDIN_FILENO, &saved) == 0;
   if (quiet) {
@@ -20,12 +42,11 @@ std::optional<std::string> TerminalPasswordPrompt::Ask(const std::string& server
     silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
   }
-  std::string password;
-  const bool read = static_cast<bool>(std::getline(std::cin, password));
+  const std::optional<std::string> password = ReadLine();
   if (quiet) tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-  std::cerr << "\n";
+  terminal.Write("\n");
   // An empty line or the end of input declines, as with lp.
-  if (!read || password.empty()) return std::nullopt;
+  if (!password || password->empty()) return std::nullopt;
   return password;
 }
 

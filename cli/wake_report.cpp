@@ -98,14 +98,14 @@ void WakeReportWriter::Add(const PrinterWakeReport& report) {
     };
     // Names and reasons come from the spooler as bytes; any that are not
     // UTF-8 are replaced rather than ending the report.
-    out_ << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << std::endl;
+    out_.Write(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
     return;
   }
   std::string reason = report.reason;
   if (report.cancelled) reason += reason.empty() ? "job cancelled" : "; job cancelled";
-  out_ << Field(report.name) << '\t' << OutcomeKeyword(report.outcome) << '\t'
-       << (report.jobId > 0 ? std::to_string(report.jobId) : "-") << '\t'
-       << Seconds(report.seconds) << '\t' << Field(reason) << std::endl;
+  out_.Write(Field(report.name) + '\t' + OutcomeKeyword(report.outcome) + '\t' +
+             (report.jobId > 0 ? std::to_string(report.jobId) : "-") + '\t' +
+             Seconds(report.seconds) + '\t' + Field(reason) + '\n');
 }
 
 void WakeReportWriter::Finish() {
@@ -116,8 +116,8 @@ void WakeReportWriter::Finish() {
     printers += count;
     parts += ", " + std::to_string(count) + " " + OutcomeKeyword(outcome);
   }
-  out_ << "summary: " << printers << (printers == 1 ? " printer" : " printers") << parts
-       << std::endl;
+  out_.Write("summary: " + std::to_string(printers) + (printers == 1 ? " printer" : " printers") +
+             parts + "\n");
 }
 
 }  // namespace brisakett

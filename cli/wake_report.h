@@ -1,8 +1,8 @@
 #pragma once
 
 #include <map>
-#include <ostream>
 
+#include "text_output.h"
 #include "wake_printers.h"
 
 namespace brisakett {
@@ -16,14 +16,14 @@ namespace brisakett {
 // "seconds", "cancelled"}, and no summary.
 class WakeReportWriter {
 public:
-  WakeReportWriter(std::ostream& out, bool json) : out_(out), json_(json) {}
+  WakeReportWriter(TextOutput& out, bool json) : out_(out), json_(json) {}
 
   void Add(const PrinterWakeReport& report);
   void Finish();
   int ExitStatus() const { return exitStatus_; }
 
 private:
-  std::ostream& out_;
+  TextOutput& out_;
   bool json_;
   int exitStatus_ = 0;
   std::map<WakeOutcome, int> counts_;

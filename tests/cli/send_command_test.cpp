@@ -11,6 +11,11 @@
 namespace brisakett {
 namespace {
 
+struct StringOutput final : TextOutput {
+  void Write(std::string_view more) override { text += more; }
+  std::string text;
+};
+
 struct SendRun {
   int status;
   std::string out;
@@ -26,9 +31,9 @@ protected:
   }
 
   SendRun Send(std::vector<std::string> arguments) {
-    std::ostringstream out, err;
+    StringOutput out, err;
     const int status = RunSendCommand(arguments, login, catalog, spooler, watcher, out, err);
-    return {status, out.str(), err.str()};
+    return {status, out.text, err.text};
   }
 
   SpoolerLogin login;
@@ -109,6 +114,11 @@ TEST_F(SendCommand, WrongCommandLinesSendNothing) {
                                              {"--all", "Laser"},
                                              {"--cancel-on-timeout", "Laser"},
                                              {"--jobs", "0", "Laser", "Tinte"},
+                                             {"Laser", "--jobs"},
+                                             {"--all=1"},
+                                             {"--vers"},
+                                             {"-U", "anna", "-U", "ben", "Laser"},
+                                             {"--wait", "--wait=5", "Laser"},
                                              {"--wait=soon", "Laser"},
                                              {"--list", "Laser"},
                                              {"Laser", "--version"},
@@ -121,6 +131,7 @@ TEST_F(SendCommand, WrongCommandLinesSendNothing) {
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("--help"), std::string::npos);
   }
+  EXPECT_NE(Send({"Laser", "--lists", "Tinte"}).err.find("'--lists'"), std::string::npos);
   EXPECT_TRUE(spooler.calls.empty());
 }
 
@@ -128,7 +139,7 @@ TEST_F(SendCommand, WrongCommandLinesSendNothing) {
 // the unknown one reported and skipped, then the summary.
 TEST_F(SendCommand, SeveralPrintersGetALineEachAndTheWorstStatus) {
   spooler.failAt = "";
-  const SendRun run = Send({"--jobs", "1", "Laser", "Nope", "Tinte", "Laser"});
+  const SendRun run = Send({"Laser", "--jobs", "1", "Nope", "Tinte", "Laser"});
   EXPECT_EQ(run.status, kSendNotRecognized);
   const auto lines = Fields(run.out);
   ASSERT_EQ(lines.size(), 4u) << run.out;
@@ -183,6 +194,8 @@ TEST_F(SendCommand, ListHelpAndVersion) {
   EXPECT_EQ(Send({"--list"}).out, "  Laser\n* Tinte\n  -Strich\n");
   EXPECT_EQ(Send({"-U", "anna", "--list"}).status, kSendSucceeded);
   EXPECT_EQ(login.user, "anna");
+  EXPECT_EQ(Send({"--list", "-Uben"}).status, kSendSucceeded);
+  EXPECT_EQ(login.user, "ben");
   EXPECT_EQ(Send({"--version"}).out, "Brisakett 1.00\n");
   const SendRun help = Send({"--help"});
   EXPECT_EQ(help.status, kSendSucceeded);
