@@ -6,6 +6,7 @@
 
 #include "fake_printing.h"
 #include "send_command.h"
+#include "send_options.h"
 #include "warmup_stream.h"
 
 namespace brisakett {
@@ -188,6 +189,28 @@ TEST_F(SendCommand, WaitReportsWhatBecameOfEachJob) {
   watcher.calls.clear();
   EXPECT_EQ(Send({"--wait=0", "--", "-Strich"}).status, kSendStillWaiting);
   EXPECT_EQ(watcher.calls, std::vector<std::string>{"Look -Strich 4"});
+}
+
+// Options are read wherever they stand among the printers, in both their
+// forms, and each command line afresh; after "--" every word is a printer.
+TEST(SendOptions, AreReadWhereverTheyStandInEitherForm) {
+  std::string problem;
+  std::optional<SendOptions> read = ParseSendOptions(
+      {"Laser", "-Uanna", "--jobs=3", "Tinte", "--wait", "--", "-Strich", "--json"}, problem);
+  ASSERT_TRUE(read) << problem;
+  EXPECT_EQ(read->printers, (std::vector<std::string>{"Laser", "Tinte", "-Strich", "--json"}));
+  EXPECT_EQ(read->user, "anna");
+  EXPECT_EQ(read->jobs, 3u);
+  EXPECT_EQ(read->waitSeconds, kDefaultWaitSeconds);
+  EXPECT_FALSE(read->json);
+
+  read = ParseSendOptions({"--wait=7", "--jobs", "2", "-U", "ben", "--all", "--json"}, problem);
+  ASSERT_TRUE(read) << problem;
+  EXPECT_TRUE(read->printers.empty());
+  EXPECT_EQ(read->user, "ben");
+  EXPECT_EQ(read->jobs, 2u);
+  EXPECT_EQ(read->waitSeconds, 7);
+  EXPECT_TRUE(read->all && read->json);
 }
 
 TEST_F(SendCommand, ListHelpAndVersion) {
