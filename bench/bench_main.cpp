@@ -2,8 +2,9 @@
 // Markdown table. Starts a capture printer and three private CUPS
 // schedulers, with 1, 1000 and 5000 queues, and measures:
 //  - start-up of the program (brisakett-startup-probe) on each scheduler
-//    beside an empty Qt window (bare-window-probe) and three steps between,
-//    each a fresh process, all taking turns in the same rounds;
+//    beside an empty Qt window (bare-window-probe), three steps between and
+//    the floor (window-floor-probe asking the scheduler the least way), each
+//    a fresh process, all taking turns in the same rounds;
 //  - peak resident memory of both once their window is shown;
 //  - on each scheduler, taking turns in the same rounds: a press of "OK"
 //    in the window, up to the job being accepted by the scheduler;
@@ -70,7 +71,7 @@ struct Settings {
 };
 
 struct Paths {
-  fs::path startupProbe, bareProbe, textProbe, bareWithCupsProbe, windowOnlyProbe;
+  fs::path startupProbe, bareProbe, textProbe, bareWithCupsProbe, windowFloorProbe;
   fs::path loneJobProbe, lp, lpstat, send, report, data;
 };
 
@@ -142,8 +143,10 @@ ProbeRun RunProbe(const fs::path& program, const fs::path& report, const std::st
 struct StartupSeries {
   std::string label;
   fs::path program;
-  const Scheduler* scheduler = nullptr;  // the program's; none for the floors
-  int listed = 0;  // the window's floor: how many names its list holds, in memory
+  const Scheduler* scheduler = nullptr;  // the one it asks, if any
+  // For window-floor-probe: how many names its list holds, in memory; with
+  // a scheduler the probe also asks it the least way known (the floor).
+  int listed = 0;
   std::vector<double> ms{}, mb{};
   std::string requests{};  // IPP requests of one start-up
   double Ms() const { return Median(ms); }
@@ -156,10 +159,11 @@ struct StartupSeries {
 void MeasureStartups(const Paths& paths, const Settings& settings,
                      std::vector<StartupSeries>& series) {
   const auto run = [&](const StartupSeries& each) {
+    std::vector<std::string> arguments;
+    if (each.listed) arguments.push_back(std::to_string(each.listed));
+    if (each.listed && each.scheduler) arguments.push_back("--ask");
     return RunProbe(each.program, paths.report,
-                    each.scheduler ? each.scheduler->ServerVariable() : std::string(),
-                    each.listed ? std::vector{std::to_string(each.listed)}
-                                : std::vector<std::string>());
+                    each.scheduler ? each.scheduler->ServerVariable() : std::string(), arguments);
   };
   for (const StartupSeries& each : series) run(each);  // warms the page cache
 
@@ -168,7 +172,7 @@ void MeasureStartups(const Paths& paths, const Settings& settings,
       StartupSeries& each = series[(i + std::size_t(round)) % series.size()];
       const ProbeRun probe = run(each);
       if (each.scheduler || each.listed) {
-        const int queues = each.scheduler ? each.scheduler->queues : each.listed;
+        const int queues = each.listed ? each.listed : each.scheduler->queues;
         if (probe.items != queues || probe.current != BenchQueueName(queues)) {
           Fail("the window listed " + std::to_string(probe.items) + " printers with \"" +
                probe.current + "\" chosen; expected " + std::to_string(queues) + " with " +
@@ -181,7 +185,7 @@ void MeasureStartups(const Paths& paths, const Settings& settings,
   }
 
   for (StartupSeries& each : series) {
-    if (!each.scheduler) continue;
+    if (!each.scheduler || each.listed) continue;
     const fs::path log = each.scheduler->AccessLog();
     const std::size_t before = bench::LoggedOperations(log).size();
     run(each);
@@ -440,7 +444,7 @@ int main(int argc, char** argv) {
   paths.bareProbe = ThisProgramsFolder() / "bare-window-probe";
   paths.textProbe = ThisProgramsFolder() / "text-window-probe";
   paths.bareWithCupsProbe = ThisProgramsFolder() / "bare-window-with-cups-probe";
-  paths.windowOnlyProbe = ThisProgramsFolder() / "window-without-scheduler-probe";
+  paths.windowFloorProbe = ThisProgramsFolder() / "window-floor-probe";
   paths.loneJobProbe = ThisProgramsFolder() / "lone-job-probe";
   paths.send = ThisProgramsFolder() / "brisakett-send";
   paths.lp = testing::FindProgram("lp");
@@ -486,17 +490,24 @@ int main(int argc, char** argv) {
   startups.push_back({"bare Qt window", paths.bareProbe});
   startups.push_back({"bare Qt window with one line of text", paths.textProbe});
   startups.push_back({"bare Qt window with libcups loaded", paths.bareWithCupsProbe});
-  // The floor of each start-up: the same window showing the same list,
-  // which it has in memory instead of asking the scheduler.
-  const std::size_t firstFloor = startups.size();
   for (const Scheduler& scheduler : schedulers) {
     startups.push_back({"the window, " + Queues(scheduler.queues) +
                             " listed from memory, libcups loaded, no scheduler",
-                        paths.windowOnlyProbe, nullptr, scheduler.queues});
+                        paths.windowFloorProbe, nullptr, scheduler.queues});
+  }
+  // The floor of each start-up: the same window showing the same list,
+  // shown once the scheduler has been asked the least way known.
+  const std::size_t firstFloor = startups.size();
+  for (const Scheduler& scheduler : schedulers) {
+    startups.push_back({"the window, " + Queues(scheduler.queues) +
+                            " in memory, shown once the scheduler has answered the same "
+                            "questions asked the least way (one thread, printer-name alone)",
+                        paths.windowFloorProbe, &scheduler, scheduler.queues});
   }
   MeasureStartups(paths, settings, startups);
   const StartupSeries& bare = startups[windows];
 
+  const std::string kWindowFloor = "(floor: the window, asking the least way)";
   std::vector<Row> rows;
   for (std::size_t i = 0; i < windows; ++i) {
     const StartupSeries& program = startups[i];
@@ -505,12 +516,16 @@ int main(int argc, char** argv) {
     rows.push_back({"Start-up to window shown and list filled, " + program.label,
                     Fixed(program.Ms(), 1) + " ms", "bare Qt window " + Fixed(bare.Ms(), 1) + " ms",
                     Verdict(program.Ms() / bare.Ms(), target, windowFloor.Ms() / bare.Ms()),
-                    "<= " + Fixed(target, 1) + " x bare (floor: the window, no scheduler)"});
+                    "<= " + Fixed(target, 1) + " x bare " + kWindowFloor});
   }
+  const auto whatFor = [&](std::size_t i, const char* where) {
+    if (i >= firstFloor) return std::string("(floor for a window showing the scheduler's list)");
+    return std::string(where);
+  };
   for (std::size_t i = windows + 1; i < startups.size(); ++i) {
     rows.push_back({"Start-up of " + startups[i].label, Fixed(startups[i].Ms(), 1) + " ms",
                     "bare Qt window " + Fixed(bare.Ms(), 1) + " ms",
-                    Fixed(startups[i].Ms() / bare.Ms(), 2), "(where the time goes)"});
+                    Fixed(startups[i].Ms() / bare.Ms(), 2), whatFor(i, "(where the time goes)")});
   }
   for (std::size_t i = 0; i < windows; ++i) {
     rows.push_back({"Peak resident memory, window shown, " + startups[i].label,
@@ -518,13 +533,13 @@ int main(int argc, char** argv) {
                     "bare Qt window " + Fixed(bare.Mb(), 1) + " MiB",
                     Verdict(startups[i].Mb() / bare.Mb(), kMemoryTarget,
                             startups[firstFloor + i].Mb() / bare.Mb()),
-                    "<= " + Fixed(kMemoryTarget, 1) + " x bare (floor: the window, no scheduler)"});
+                    "<= " + Fixed(kMemoryTarget, 1) + " x bare " + kWindowFloor});
   }
   for (std::size_t i = windows + 1; i < startups.size(); ++i) {
     rows.push_back({"Peak resident memory of " + startups[i].label,
                     Fixed(startups[i].Mb(), 1) + " MiB",
                     "bare Qt window " + Fixed(bare.Mb(), 1) + " MiB",
-                    Fixed(startups[i].Mb() / bare.Mb(), 2), "(where the memory goes)"});
+                    Fixed(startups[i].Mb() / bare.Mb(), 2), whatFor(i, "(where the memory goes)")});
   }
 
   std::vector<Row> requestRows;
