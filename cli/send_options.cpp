@@ -174,7 +174,7 @@ std::optional<SendOptions> ParseSendOptions(const std::vector<std::string>& argu
   }
 
   if (options.user && options.user->empty()) {
-    problem = "-U needs a user name";
+    problem = ValueProblem('U');
     return std::nullopt;
   }
   if (options.all && !options.printers.empty()) {

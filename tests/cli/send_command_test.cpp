@@ -4,6 +4,14 @@
 
 #include <sstream>
 
+#ifndef _WIN32
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "terminal_password_prompt.h"
+#endif
+
 #include "fake_printing.h"
 #include "send_command.h"
 #include "send_options.h"
@@ -225,6 +233,42 @@ TEST_F(SendCommand, ListHelpAndVersion) {
   EXPECT_NE(help.out.find("Usage: brisakett-send [-U USER] [PRINTER]"), std::string::npos);
   EXPECT_TRUE(spooler.calls.empty());
 }
+
+#ifndef _WIN32
+// The prompt goes out whole on standard error; each answer is one line of
+// standard input without its line end, and an empty line or the end of
+// input declines.
+TEST(TerminalPasswordPrompt, ReadsOneLineForEachQuestion) {
+  int input[2], prompts[2];
+  ASSERT_EQ(pipe(input), 0);
+  ASSERT_EQ(pipe(prompts), 0);
+  const std::string typed = "secret\n\nlast";
+  ASSERT_EQ(write(input[1], typed.data(), typed.size()), ssize_t(typed.size()));
+  close(input[1]);
+  const int savedIn = dup(STDIN_FILENO), savedErr = dup(STDERR_FILENO);
+  dup2(input[0], STDIN_FILENO);
+  dup2(prompts[1], STDERR_FILENO);
+
+  TerminalPasswordPrompt prompt;
+  std::string user = "anna";
+  std::vector<std::optional<std::string>> answers;
+  for (int question = 0; question < 4; ++question) answers.push_back(prompt.Ask("printhost", user));
+
+  dup2(savedIn, STDIN_FILENO);
+  dup2(savedErr, STDERR_FILENO);
+  clearerr(stdin);
+  for (const int descriptor : {savedIn, savedErr, input[0], prompts[1]}) close(descriptor);
+  std::string shown(256, '\0');
+  shown.resize(std::size_t(std::max<ssize_t>(read(prompts[0], shown.data(), shown.size()), 0)));
+  close(prompts[0]);
+
+  using Answers = std::vector<std::optional<std::string>>;
+  EXPECT_EQ(answers, (Answers{"secret", std::nullopt, "last", std::nullopt}));
+  std::string expected;
+  for (int question = 0; question < 4; ++question) expected += "Password for anna on printhost? \n";
+  EXPECT_EQ(shown, expected);
+}
+#endif
 
 }  // namespace
 }  // namespace brisakett
