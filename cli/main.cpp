@@ -28,15 +28,34 @@ int wmain(int argc, wchar_t** argv) {
 #else
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 
 #include "file_descriptor_output.h"
 #include "terminal_password_prompt.h"
 
+namespace {
+
+std::atomic<bool> stopAsked{false};
+
+void AskToStop(int) { stopAsked = true; }
+
+}  // namespace
+
 int main(int argc, char** argv) {
   // A print server that goes away mid-request must be a failure to report,
   // not a SIGPIPE that ends the program without a word.
   std::signal(SIGPIPE, SIG_IGN);
+  // `systemctl stop` or Ctrl-C ends a run as its time running out would:
+  // every printer is reported, and --cancel-on-timeout cancels. Without
+  // SA_RESTART, a password prompt waiting for its line is interrupted too,
+  // and puts the terminal's echo back.
+  static_assert(std::atomic<bool>::is_always_lock_free);
+  struct sigaction stop {};
+  stop.sa_handler = &AskToStop;
+  sigemptyset(&stop.sa_mask);
+  sigaction(SIGTERM, &stop, nullptr);
+  sigaction(SIGINT, &stop, nullptr);
   brisakett::TerminalPasswordPrompt terminal;
   brisakett::SpoolerLogin login;
   if (brisakett::TerminalPasswordPrompt::Available()) login.prompt = &terminal;
@@ -46,6 +65,6 @@ int main(int argc, char** argv) {
   brisakett::FileDescriptorOutput out(STDOUT_FILENO);
   brisakett::FileDescriptorOutput err(STDERR_FILENO);
   return brisakett::RunSendCommand({argv + 1, argv + argc}, login, *printers, *spooler, *watcher,
-                                   out, err);
+                                   out, err, &stopAsked);
 }
 #endif

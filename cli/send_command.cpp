@@ -3,13 +3,11 @@
 #include <chrono>
 #include <optional>
 
-#include "current_printer.h"
 #include "messages.h"
 #include "send_options.h"
 #include "wake_printers.h"
 #include "wake_report.h"
 #include "wake_targets.h"
-#include "warmup_job.h"
 
 namespace brisakett {
 namespace {
@@ -27,8 +25,12 @@ constexpr const char* kUsage =
     "  --all               wake every listed printer (saved instances, which are\n"
     "                      the same queue again, are left out)\n"
     "  --jobs N            submit up to N jobs at the same time (1 to 64, default 8)\n"
-    "  --wait[=SECONDS]    follow each accepted job for up to SECONDS (default 120)\n"
-    "                      until the printer has it, and report what became of it\n"
+    "  --wait              follow the accepted jobs until the printer has each, for\n"
+    "                      up to 120 seconds from the start, and report what\n"
+    "                      became of each\n"
+    "  --timeout SECONDS   --wait, for up to SECONDS (0 to 86400; also\n"
+    "                      --wait=SECONDS); SIGTERM or SIGINT ends the wait early,\n"
+    "                      every printer still reported\n"
     "  --cancel-on-timeout with --wait: cancel a job still waiting at the end;\n"
     "                      otherwise it stays queued and wakes the printer later\n"
     "  --json              one JSON object per printer instead of text lines\n"
@@ -52,7 +54,12 @@ constexpr const char* kUsage =
     "                     REASON gives the spooler's cause: queue stopped, job\n"
     "                     held, printer not reachable, or sending to the printer\n"
     "                     and the printer's message while the spooler retries\n"
-    "  failed-at-printer  --wait: the spooler aborted or cancelled the job\n"
+    "                     (no JOB-ID: not submitted before the time ran out)\n"
+    "  unknown            --wait: the job left the spooler without a word of how\n"
+    "                     it ended (a scheduler that keeps no job history and\n"
+    "                     could not be followed, or a job deleted by hand)\n"
+    "  failed-at-printer  --wait: the spooler aborted or cancelled the job, or the\n"
+    "                     printer refused it\n"
     "  not-recognized     no listed printer has that name; it is skipped\n"
     "  refused            the spooler did not accept the whole job\n"
     "  unreachable        the print server cannot be reached or did not answer\n"
@@ -62,115 +69,110 @@ constexpr const char* kUsage =
     "Exit status:\n"
     "  0  sent: the print server confirmed it has the whole job (or, with --wait,\n"
     "     the printer has it)\n"
-    "  1  the print server refused the job (its reason is shown)\n"
+    "  1  the print server refused the job or the question, or wanted a password\n"
+    "     that was not given (its reason is shown)\n"
     "  2  wrong usage\n"
     "  3  no printer of that name, no default printer (--all: none listed)\n"
     "  4  the print server cannot be reached or did not answer in time\n"
     "  5  --wait: still waiting when time ran out\n"
     "  6  --wait: failed at the printer\n"
+    "  8  --wait: unknown\n"
     "With several printers the status is the worst of their outcomes, from best\n"
-    "to worst: 0, 5, 3, 6, 1, 4.\n";
+    "to worst: 0, 5, 8, 3, 6, 1, 4.\n"
+    "Every answer waits at most 5 seconds for the print server, plus 10 seconds\n"
+    "after each password given; with --wait, the run ends within its time and\n"
+    "those 5 seconds.\n";
 
 int UsageError(TextOutput& err, const std::string& problem) {
   err.Write("brisakett-send: " + problem + "\nTry 'brisakett-send --help'.\n");
-  return kSendUsageError;
+  return kExitUsageError;
 }
 
-int Unreachable(TextOutput& err, const std::string& reason) {
-  err.Write(std::string(messages::kCommandFailed) + "\n" + reason + "\n");
-  return kSendUnreachable;
+int Failed(TextOutput& err, const ServerAnswer& failure) {
+  err.Write(std::string(messages::kCommandFailed) + "\n" + failure.reason + "\n");
+  return ExitStatusOfFailure(failure);
 }
 
 int ListPrinters(const PrinterCatalog& printers, TextOutput& out, TextOutput& err) {
   Deadline deadline(kServerPatience);
   const SpoolerAnswer<std::vector<std::string>> listed = printers.DeviceNames(deadline);
-  if (!listed.Answered()) return Unreachable(err, listed.failure);
+  if (!listed.Answered()) return Failed(err, listed);
   const SpoolerAnswer<std::optional<std::string>> defaultName =
       printers.DefaultDeviceName(deadline);
-  if (!defaultName.Answered()) return Unreachable(err, defaultName.failure);
+  if (!defaultName.Answered()) return Failed(err, defaultName);
   std::string lines;
   for (const std::string& name : listed.value) {
     lines += (name == defaultName.value ? "* " : "  ") + name + "\n";
   }
   out.Write(lines);
-  return kSendSucceeded;
+  return kExitSucceeded;
 }
 
-// The default printer, for a run that names none; nothing, with the exit
-// status in `status` and the reason on `err`, when there is none to wake.
-std::optional<std::string> DefaultPrinter(const PrinterCatalog& printers, Deadline& deadline,
-                                          TextOutput& err, int& status) {
-  const SpoolerAnswer<std::optional<std::string>> defaultName =
-      printers.DefaultDeviceName(deadline);
-  if (!defaultName.Answered()) {
-    status = Unreachable(err, defaultName.failure);
-  } else if (!defaultName.value) {
-    err.Write("There is no default printer; name the printer to wake.\n");
-    status = kSendNotRecognized;
-  }
-  return defaultName.value;
-}
-
-int WakePrinter(const std::optional<std::string>& named, const PrinterCatalog& printers,
-                Spooler& spooler, TextOutput& out, TextOutput& err) {
-  Deadline deadline(kServerPatience);
-  int status = kSendSucceeded;
-  const std::optional<std::string> printer =
-      named ? named : DefaultPrinter(printers, deadline, err, status);
-  if (!printer) return status;
-  // The printer to wake is already the current one, so the press has no
-  // earlier printer to ask about and put back.
-  CurrentPrinter current(printer);
-  const WarmUpOutcome outcome = RunWarmUp(printers, current, spooler, *printer, deadline);
-  switch (outcome.status) {
-    case WarmUpOutcome::Status::Sent:
-      out.Write(outcome.message + "\n");
-      return kSendSucceeded;
-    case WarmUpOutcome::Status::NotRecognized:
-      if (named) {
-        err.Write(outcome.message + "\n");
-      } else {
-        err.Write("The default printer " + *printer + " is not installed.\n");
-      }
-      return kSendNotRecognized;
-    case WarmUpOutcome::Status::Unreachable:
-      err.Write(outcome.message + "\n");
-      return kSendUnreachable;
-    case WarmUpOutcome::Status::Failed:
+// One printer named (or the default) and nothing more asked: the answer in
+// the window's words.
+int AnswerAsTheWindow(const PrinterWakeReport& report, bool theDefault, TextOutput& out,
+                      TextOutput& err) {
+  switch (report.outcome) {
+    case WakeOutcome::Sent:
+      out.Write(std::string(messages::kCommandExecuted) + "\n");
+      break;
+    case WakeOutcome::NotRecognized:
+      err.Write(theDefault ? "The default printer " + report.name + " is not installed.\n"
+                           : std::string(messages::kPrinterNotRecognized) + "\n");
+      break;
+    default:
+      err.Write(std::string(messages::kCommandFailed) + "\n" + report.reason + "\n");
       break;
   }
-  err.Write(outcome.message + "\n");
-  return kSendFailed;
+  return ExitStatusOf(report.outcome);
 }
 
-int WakeMany(const SendOptions& options, const PrinterCatalog& printers, Spooler& spooler,
-             const JobWatcher& watcher, TextOutput& out, TextOutput& err) {
-  Deadline deadline(kServerPatience);
-  std::vector<std::string> named = options.printers;
-  if (!options.all && named.empty()) {
-    int status = kSendSucceeded;
-    const std::optional<std::string> printer = DefaultPrinter(printers, deadline, err, status);
-    if (!printer) return status;
-    named.push_back(*printer);
-  }
-  const SpoolerAnswer<WakeTargets> targets =
-      ChooseWakeTargets(printers, named, options.all, deadline);
-  if (!targets.Answered()) return Unreachable(err, targets.failure);
-  // A morning report of nothing would read like a quiet success.
-  if (options.all && targets.value.known.empty()) {
-    err.Write("brisakett-send: no printers are listed; nothing to wake\n");
-    return kSendNotRecognized;
-  }
-
-  WakeReportWriter writer(out, options.json);
-  for (const std::string& unknown : targets.value.unknown) {
-    writer.Add({unknown, WakeOutcome::NotRecognized, 0, messages::kPrinterNotRecognized});
-  }
+int Wake(const SendOptions& options, const PrinterCatalog& printers, Spooler& spooler,
+         const JobWatcher& watcher, const std::atomic<bool>* stop, TextOutput& out,
+         TextOutput& err) {
   WakeSettings settings;
   settings.parallel = options.jobs;
   if (options.waitSeconds) settings.follow = std::chrono::seconds(*options.waitSeconds);
   settings.cancelOnTimeout = options.cancelOnTimeout;
-  WakePrinters(targets.value.known, spooler, watcher, settings,
+  settings.stop = stop;
+
+  Deadline deadline(kServerPatience);
+  std::vector<std::string> targets;
+  const bool theDefault = !options.all && options.printers.empty();
+  if (options.all) {
+    const SpoolerAnswer<std::vector<std::string>> listed = AllWakeTargets(printers, deadline);
+    if (!listed.Answered()) return Failed(err, listed);
+    // A morning report of nothing would read like a quiet success.
+    if (listed.value.empty()) {
+      err.Write("brisakett-send: no printers are listed; nothing to wake\n");
+      return kExitNotRecognized;
+    }
+    targets = listed.value;
+    settings.checkNames = false;  // just read from the list
+  } else if (theDefault) {
+    const SpoolerAnswer<std::optional<std::string>> defaultName =
+        printers.DefaultDeviceName(deadline);
+    if (!defaultName.Answered()) return Failed(err, defaultName);
+    if (!defaultName.value) {
+      err.Write("There is no default printer; name the printer to wake.\n");
+      return kExitNotRecognized;
+    }
+    targets.push_back(*defaultName.value);
+  } else {
+    targets = EachOnce(options.printers);
+  }
+  // One printer's whole answer, the default's look-up included, keeps one
+  // bound, as a press of "OK" does.
+  if (targets.size() == 1) settings.shared = deadline;
+
+  if (options.SinglePrinter()) {
+    PrinterWakeReport answer;
+    WakePrinters(targets, printers, spooler, watcher, settings,
+                 [&answer](const PrinterWakeReport& report) { answer = report; });
+    return AnswerAsTheWindow(answer, theDefault, out, err);
+  }
+  WakeReportWriter writer(out, options.json);
+  WakePrinters(targets, printers, spooler, watcher, settings,
                [&writer](const PrinterWakeReport& report) { writer.Add(report); });
   writer.Finish();
   return writer.ExitStatus();
@@ -180,7 +182,7 @@ int WakeMany(const SendOptions& options, const PrinterCatalog& printers, Spooler
 
 int RunSendCommand(const std::vector<std::string>& arguments, SpoolerLogin& login,
                    const PrinterCatalog& printers, Spooler& spooler, const JobWatcher& watcher,
-                   TextOutput& out, TextOutput& err) {
+                   TextOutput& out, TextOutput& err, const std::atomic<bool>* stop) {
   std::string problem;
   const std::optional<SendOptions> options = ParseSendOptions(arguments, problem);
   if (!options) return UsageError(err, problem);
@@ -188,21 +190,16 @@ int RunSendCommand(const std::vector<std::string>& arguments, SpoolerLogin& logi
   switch (options->action) {
     case SendOptions::Action::Help:
       out.Write(kUsage);
-      return kSendSucceeded;
+      return kExitSucceeded;
     case SendOptions::Action::Version:
       out.Write(std::string(messages::kAppTitle) + " " + messages::kVersion + "\n");
-      return kSendSucceeded;
+      return kExitSucceeded;
     case SendOptions::Action::List:
       return ListPrinters(printers, out, err);
     case SendOptions::Action::Wake:
       break;
   }
-  if (options->SinglePrinter()) {
-    const std::optional<std::string> named =
-        options->printers.empty() ? std::nullopt : std::optional(options->printers.front());
-    return WakePrinter(named, printers, spooler, out, err);
-  }
-  return WakeMany(*options, printers, spooler, watcher, out, err);
+  return Wake(*options, printers, spooler, watcher, stop, out, err);
 }
 
 }  // namespace brisakett

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string_view>
 #include <tuple>
+#include <utility>
 
 namespace brisakett {
 namespace {
@@ -20,6 +21,7 @@ enum LongOption : int {
   kAll,
   kJobs,
   kWait,
+  kTimeout,
   kCancelOnTimeout,
   kJson,
 };
@@ -30,8 +32,10 @@ constexpr option kLongOptions[] = {
     {"list", no_argument, nullptr, kList},
     {"all", no_argument, nullptr, kAll},
     {"jobs", required_argument, nullptr, kJobs},
-    // --wait alone follows for the default time; --wait=SECONDS for another.
+    // --wait alone follows for the default time; --timeout SECONDS (or
+    // --wait=SECONDS, as scripts already say) for another.
     {"wait", optional_argument, nullptr, kWait},
+    {"timeout", required_argument, nullptr, kTimeout},
     {"cancel-on-timeout", no_argument, nullptr, kCancelOnTimeout},
     {"json", no_argument, nullptr, kJson},
     {nullptr, 0, nullptr, 0},
@@ -89,7 +93,8 @@ std::optional<SendOptions> ParseSendOptions(const std::vector<std::string>& argu
   SendOptions options;
   bool help = false, version = false, list = false;
   std::size_t besidesUser = 0;
-  std::vector<int> valuesGiven;  // the codes of -U, --jobs and --wait, once seen
+  std::vector<int> valuesGiven;  // the codes of -U, --jobs and the time, once seen
+  bool bareWait = false;         // the word before was --wait without a value
   // The C library keeps its place in globals: start afresh, and keep its
   // own messages off standard error (the problem is reported below).
   optind = 0;
@@ -113,14 +118,27 @@ std::optional<SendOptions> ParseSendOptions(const std::vector<std::string>& argu
                     : "unknown option '" + std::string(word) + "'";
       return std::nullopt;
     }
-    if (code == 'U' || code == kJobs || code == kWait) {
+    // "--wait 30 Laser" would wake a printer named 30: the time has an
+    // option of its own. A printer named with digits alone follows "--".
+    const bool afterBareWait = std::exchange(bareWait, code == kWait && optarg == nullptr);
+    if (afterBareWait && code == 1 && *optarg != '\0' &&
+        std::all_of(optarg, optarg + std::strlen(optarg),
+                    [](char c) { return c >= '0' && c <= '9'; })) {
+      problem = std::string("--wait takes no time of its own; for ") + optarg +
+                " seconds say --timeout " + optarg;
+      return std::nullopt;
+    }
+    const bool givesTime = code == kTimeout || (code == kWait && optarg != nullptr);
+    if (code == 'U' || code == kJobs || givesTime) {
+      const int value = givesTime ? kTimeout : code;
       // Which of two values would be meant?
-      if (std::find(valuesGiven.begin(), valuesGiven.end(), code) != valuesGiven.end()) {
-        problem = std::string(code == 'U' ? "-U" : word.substr(0, word.find('='))) +
-                  " is given twice";
+      if (std::find(valuesGiven.begin(), valuesGiven.end(), value) != valuesGiven.end()) {
+        problem = code == 'U'      ? std::string("-U is given twice")
+                  : code == kJobs ? std::string("--jobs is given twice")
+                                  : std::string("the time to wait is given twice");
         return std::nullopt;
       }
-      valuesGiven.push_back(code);
+      valuesGiven.push_back(value);
     }
     if (code != 'U') ++besidesUser;
     switch (code) {
@@ -150,12 +168,14 @@ std::optional<SendOptions> ParseSendOptions(const std::vector<std::string>& argu
         problem = "--jobs takes a number from 1 to 64";
         return std::nullopt;
       case kWait:
+      case kTimeout:
         if (optarg == nullptr) {
-          options.waitSeconds = kDefaultWaitSeconds;
+          if (!options.waitSeconds) options.waitSeconds = kDefaultWaitSeconds;
         } else if (const std::optional<long> seconds = NumberBetween(optarg, 0, 24 * 60 * 60)) {
           options.waitSeconds = static_cast<int>(*seconds);
         } else {
-          problem = "--wait takes seconds from 0 to 86400";
+          problem = std::string(code == kWait ? "--wait" : "--timeout") +
+                    " takes seconds from 0 to 86400";
           return std::nullopt;
         }
         break;
@@ -182,7 +202,7 @@ std::optional<SendOptions> ParseSendOptions(const std::vector<std::string>& argu
     return std::nullopt;
   }
   if (options.cancelOnTimeout && !options.waitSeconds.has_value()) {
-    problem = "--cancel-on-timeout goes with --wait";
+    problem = "--cancel-on-timeout goes with --wait or --timeout";
     return std::nullopt;
   }
   // -U USER may go with any of them; nothing else may.

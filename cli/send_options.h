@@ -14,7 +14,7 @@ struct SendOptions {
   std::vector<std::string> printers;  // as named, in order
   bool all = false;
   std::size_t jobs = 8;
-  std::optional<int> waitSeconds;  // --wait, with its value or the default
+  std::optional<int> waitSeconds;  // --wait or --timeout, with the time or the default
   bool cancelOnTimeout = false;
   bool json = false;
   std::optional<std::string> user;  // -U

@@ -5,43 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <iterator>
 
-#include "send_command.h"
 
 namespace brisakett {
 namespace {
-
-int ExitStatusOf(WakeOutcome outcome) {
-  switch (outcome) {
-    case WakeOutcome::Sent:
-    case WakeOutcome::Delivered:
-      return kSendSucceeded;
-    case WakeOutcome::StillWaiting:
-      return kSendStillWaiting;
-    case WakeOutcome::FailedAtPrinter:
-      return kSendFailedAtPrinter;
-    case WakeOutcome::NotRecognized:
-      return kSendNotRecognized;
-    case WakeOutcome::Unreachable:
-      return kSendUnreachable;
-    case WakeOutcome::Refused:
-      break;
-  }
-  return kSendFailed;
-}
-
-// From best to worst: a job still waiting will print when its queue
-// resumes; a name that is not listed wakes nothing until it is fixed; a job
-// the printer lost, or one the spooler never took, is a failure; a print
-// server that cannot be reached takes nothing at all.
-constexpr int kBestToWorst[] = {kSendSucceeded,       kSendStillWaiting, kSendNotRecognized,
-                                kSendFailedAtPrinter, kSendFailed,       kSendUnreachable};
-
-int Rank(int status) {
-  return static_cast<int>(std::find(std::begin(kBestToWorst), std::end(kBestToWorst), status) -
-                          std::begin(kBestToWorst));
-}
 
 // A field of a text line holds no tab or line break, so that every line
 // splits into the same fields.
@@ -62,30 +29,9 @@ std::string Seconds(double seconds) {
 
 }  // namespace
 
-const char* OutcomeKeyword(WakeOutcome outcome) {
-  switch (outcome) {
-    case WakeOutcome::Sent:
-      return "sent";
-    case WakeOutcome::Delivered:
-      return "delivered";
-    case WakeOutcome::StillWaiting:
-      return "still-waiting";
-    case WakeOutcome::FailedAtPrinter:
-      return "failed-at-printer";
-    case WakeOutcome::NotRecognized:
-      return "not-recognized";
-    case WakeOutcome::Unreachable:
-      return "unreachable";
-    case WakeOutcome::Refused:
-      break;
-  }
-  return "refused";
-}
-
 void WakeReportWriter::Add(const PrinterWakeReport& report) {
   ++counts_[report.outcome];
-  const int status = ExitStatusOf(report.outcome);
-  if (Rank(status) > Rank(exitStatus_)) exitStatus_ = status;
+  exitStatus_ = WorseExitStatus(exitStatus_, ExitStatusOf(report.outcome));
 
   if (json_) {
     nlohmann::json line = {

@@ -29,7 +29,4 @@ private:
   std::map<WakeOutcome, int> counts_;
 };
 
-// The word for an outcome in the report lines.
-const char* OutcomeKeyword(WakeOutcome outcome);
-
 }  // namespace brisakett

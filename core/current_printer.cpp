@@ -8,9 +8,9 @@ CurrentPrinter CurrentPrinter::FromDefault(const PrinterCatalog& printers) {
 }
 
 bool SelectPrinter(const PrinterCatalog& printers, CurrentPrinter& current, std::string name,
-                   Deadline& deadline, std::string* unreachable) {
+                   Deadline& deadline, ServerAnswer* asked) {
   const SpoolerAnswer<bool> installed = printers.IsInstalled(name, deadline);
-  if (unreachable) *unreachable = installed.failure;
+  if (asked) *asked = installed;
   if (!installed.Answered() || !installed.value) return false;
   current.deviceName_ = std::move(name);
   return true;

@@ -24,15 +24,15 @@ public:
 
 private:
   friend bool SelectPrinter(const PrinterCatalog&, CurrentPrinter&, std::string, Deadline&,
-                            std::string*);
+                            ServerAnswer*);
   std::optional<std::string> deviceName_;
 };
 
 // Makes the installed printer whose name equals `name` byte for byte the
 // current one. Returns false, leaving the current printer alone, when no
-// installed printer has that name, and also when the spooler cannot be
-// asked: then *unreachable (when given) says why, and is empty otherwise.
+// installed printer has that name, and also when the spooler cannot or will
+// not say: *asked (when given) is the spooler's verdict on the question.
 bool SelectPrinter(const PrinterCatalog& printers, CurrentPrinter& current, std::string name,
-                   Deadline& deadline, std::string* unreachable = nullptr);
+                   Deadline& deadline, ServerAnswer* asked = nullptr);
 
 }  // namespace brisakett

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 
 namespace brisakett {
@@ -22,6 +23,9 @@ public:
   // Time spent waiting for the user (typing a password) is not the
   // server's to answer for.
   void Extend(Clock::duration by) { end_ += by; }
+  // Leaves at least `least` from now: the server's fresh allowance for a
+  // verdict it may be slow to give on purpose (a wrong password).
+  void AllowAtLeast(Clock::duration least) { end_ = std::max(end_, Clock::now() + least); }
 
 private:
   Clock::time_point end_;
@@ -35,5 +39,10 @@ private:
 inline constexpr std::chrono::milliseconds kServerPatience{3000};
 inline constexpr std::chrono::milliseconds kCancelPatience{500};
 inline constexpr std::chrono::seconds kAnswerBound{5};
+// After each password sent, the server's time for its verdict: a server
+// that checks passwords with PAM answers a wrong one only after its
+// failure delay (3.5 to 4.3 s measured), which must not read as an outage.
+// Each password given adds this to the bound.
+inline constexpr std::chrono::seconds kPasswordVerdictPatience{10};
 
 }  // namespace brisakett

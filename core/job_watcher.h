@@ -1,6 +1,12 @@
 #pragma once
 
+#include <chrono>
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "deadline.h"
+#include "server_answer.h"
 
 namespace brisakett {
 
@@ -9,8 +15,9 @@ struct JobLook {
   enum class State {
     Waiting,    // queued, held, or still going to the printer
     Completed,  // the printer has taken it
-    Aborted,    // the spooler gave up on it
+    Aborted,    // the spooler gave up on it, or the printer refused it
     Canceled,   // someone or something removed it
+    Vanished,   // the spooler no longer knows it and never said how it ended
   };
   State state = State::Waiting;
   // The spooler's own words: why the job waits (queue stopped, job held,
@@ -18,16 +25,35 @@ struct JobLook {
   std::string reason;
 };
 
-// Follows jobs that the spooler has accepted. The system's watchers ask the
-// spooler afresh on each call and keep no state between calls.
+struct WatchedJob {
+  std::string deviceName;
+  int jobId = 0;
+};
+
+// One run's following of the jobs it submitted, used from the thread that
+// made it.
+class JobFollower {
+public:
+  virtual ~JobFollower() = default;
+
+  // One look at each job, in the order given, all within `deadline`: each
+  // the job's state, or why the spooler did not tell it.
+  virtual std::vector<SpoolerAnswer<JobLook>> Look(const std::vector<WatchedJob>& jobs,
+                                                   Deadline& deadline) = 0;
+  // Removes the job from the queue; the spooler's verdict.
+  virtual ServerAnswer Cancel(const WatchedJob& job, Deadline& deadline) = 0;
+};
+
+// Follows jobs that the spooler has accepted.
 class JobWatcher {
 public:
   virtual ~JobWatcher() = default;
 
-  virtual JobLook Look(const std::string& deviceName, int jobId) const = 0;
-  // Removes the job from the queue. False, with the spooler's reason in
-  // `why`, when it cannot.
-  virtual bool Cancel(const std::string& deviceName, int jobId, std::string& why) const = 0;
+  // Starts following before the first job is submitted, so that nothing
+  // the spooler says about the jobs afterwards is missed; `forAtMost` is
+  // how long the run may follow them.
+  virtual std::unique_ptr<JobFollower> Follow(std::chrono::milliseconds forAtMost,
+                                              Deadline& deadline) const = 0;
 };
 
 }  // namespace brisakett

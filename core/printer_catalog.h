@@ -5,19 +5,9 @@
 #include <vector>
 
 #include "deadline.h"
+#include "server_answer.h"
 
 namespace brisakett {
-
-// What the spooler answered, or why it could not be asked.
-template <typename T>
-struct SpoolerAnswer {
-  T value{};
-  // Empty when the spooler answered; otherwise what the user is told, for
-  // example that the print server cannot be reached.
-  std::string failure;
-
-  bool Answered() const { return failure.empty(); }
-};
 
 // The installed printers as the operating system's spooler lists them.
 // Every call asks the spooler afresh; nothing is cached or sorted.
@@ -32,7 +22,8 @@ public:
   // can answer for one name alone overrides this to spare the whole list.
   virtual SpoolerAnswer<bool> IsInstalled(const std::string& name, Deadline& deadline) const;
 
-  // The user's default printer; no value when there is none.
+  // The user's default printer; no value only when the spooler says there
+  // is none.
   virtual SpoolerAnswer<std::optional<std::string>> DefaultDeviceName(
       Deadline& deadline) const = 0;
 };

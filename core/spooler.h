@@ -6,8 +6,19 @@
 #include <string_view>
 
 #include "deadline.h"
+#include "server_answer.h"
 
 namespace brisakett {
+
+// How a call to the spooler failed: the server's verdict, and whether its
+// refusal was that it does not know the printer.
+struct SpoolerFailure : ServerAnswer {
+  bool unknownPrinter = false;
+
+  SpoolerFailure() : ServerAnswer{ServerVerdict::Refused, {}} {}
+  SpoolerFailure(ServerAnswer answer, bool unknown = false)  // NOLINT: a verdict is a failure
+      : ServerAnswer(std::move(answer)), unknownPrinter(unknown) {}
+};
 
 // A printer opened through the spooler. Destroying it closes it; a
 // document that was started and not ended by then is the caller's fault
@@ -30,25 +41,18 @@ public:
   // The spooler's number for the job begun by StartDoc; 0 before that.
   virtual int JobId() const = 0;
 
-  enum class Failure {
-    Refused,         // the spooler answered no
-    UnknownPrinter,  // the spooler does not know the printer
-    LostServer,      // the print server stopped answering or went away
-  };
-  virtual Failure LastFailure() const = 0;
-  // The spooler's own words for why the last failed call failed.
-  virtual std::string LastError() const = 0;
+  // How the last failed call failed, in the spooler's own words.
+  virtual SpoolerFailure LastFailure() const = 0;
 };
 
 class Spooler {
 public:
   virtual ~Spooler() = default;
 
-  // Opens the printer with that device name; null when the spooler does
-  // not know it, or, with the reason in `unreachable`, when the spooler
-  // cannot be reached.
+  // Opens the printer with that device name; null, with why in `failure`,
+  // when the spooler does not know it or cannot be asked.
   virtual std::unique_ptr<SpoolerPrinter> Open(const std::string& deviceName, Deadline& deadline,
-                                               std::string& unreachable) = 0;
+                                               SpoolerFailure& failure) = 0;
 };
 
 }  // namespace brisakett

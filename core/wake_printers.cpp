@@ -1,9 +1,9 @@
 #include "wake_printers.h"
 
 #include <algorithm>
-#include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <mutex>
 #include <thread>
 
@@ -20,6 +20,8 @@ using Clock = std::chrono::steady_clock;
 // scheduler.
 constexpr std::chrono::milliseconds kFirstLook{250};
 constexpr std::chrono::milliseconds kLongestGap{2000};
+// How soon a stop (a signal) is noticed while nothing else happens.
+constexpr std::chrono::milliseconds kStopCheck{100};
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -33,10 +35,8 @@ struct Submitted {
 struct Followed {
   PrinterWakeReport report;
   Clock::time_point started;
-  Clock::time_point deadline;
   Clock::time_point nextLook;
   std::chrono::milliseconds gap;
-  std::string reason;  // why it waits, as last seen
 };
 
 // Hands the submitters' results to the calling thread.
@@ -47,71 +47,97 @@ struct Mailbox {
   std::size_t submittersLeft = 0;
 };
 
-PrinterWakeReport Submit(Spooler& spooler, const std::string& name) {
-  Deadline deadline(kServerPatience);
-  const JobResult job = SubmitWarmUpJob(spooler, name, deadline);
+PrinterWakeReport Submit(const PrinterCatalog& printers, Spooler& spooler, const std::string& name,
+                         bool checkName, Deadline deadline) {
   PrinterWakeReport report;
   report.name = name;
-  switch (job.status) {
-    case JobResult::Status::Accepted:
-      report.outcome = WakeOutcome::Sent;
-      report.jobId = job.jobId;
-      break;
-    case JobResult::Status::OpenFailed:
-      report.outcome = WakeOutcome::NotRecognized;
-      report.reason = messages::kPrinterNotRecognized;
-      break;
-    case JobResult::Status::Failed:
-      report.outcome = WakeOutcome::Refused;
-      report.reason = job.reason;
-      break;
-    case JobResult::Status::Unreachable:
-      report.outcome = WakeOutcome::Unreachable;
-      report.reason = job.reason;
-      break;
+  if (checkName) {
+    const SpoolerAnswer<bool> installed = printers.IsInstalled(name, deadline);
+    if (!installed.Answered() || !installed.value) {
+      report.outcome = installed.Answered() ? WakeOutcome::NotRecognized : OutcomeOfFailure(installed);
+      report.reason = installed.Answered() ? messages::kPrinterNotRecognized : installed.reason;
+      return report;
+    }
+  }
+  const JobResult job = SubmitWarmUpJob(spooler, name, deadline);
+  if (job.accepted) {
+    report.outcome = WakeOutcome::Sent;
+    report.jobId = job.jobId;
+  } else if (job.failure.unknownPrinter) {
+    report.outcome = WakeOutcome::NotRecognized;
+    report.reason = messages::kPrinterNotRecognized;
+  } else {
+    report.outcome = OutcomeOfFailure(job.failure);
+    report.reason = job.failure.reason;
   }
   return report;
 }
 
-// One look at a followed job. True when its report is final.
-bool LookAgain(Followed& job, const JobWatcher& watcher, const WakeSettings& settings) {
-  const JobLook look = watcher.Look(job.report.name, job.report.jobId);
-  const Clock::time_point now = Clock::now();
-  switch (look.state) {
-    case JobLook::State::Completed:
-      job.report.outcome = WakeOutcome::Delivered;
-      return true;
-    case JobLook::State::Aborted:
-    case JobLook::State::Canceled:
-      job.report.outcome = WakeOutcome::FailedAtPrinter;
-      job.report.reason = look.reason;
-      return true;
-    case JobLook::State::Waiting:
-      break;
+// A failure inside the program (memory, threads) ends this printer's
+// wake-up, not the run; whether its job was queued is not known.
+PrinterWakeReport SubmitCarefully(const PrinterCatalog& printers, Spooler& spooler,
+                                  const std::string& name, const WakeSettings& settings) {
+  try {
+    return Submit(printers, spooler, name, settings.checkNames,
+                  settings.shared.value_or(Deadline(kServerPatience)));
+  } catch (const std::exception& failure) {
+    return {name, WakeOutcome::Unknown, 0,
+            std::string("the program failed while submitting the job: ") + failure.what()};
   }
-  job.reason = look.reason;
-  if (now < job.deadline) {
-    job.nextLook = std::min(now + job.gap, job.deadline);
-    job.gap = std::min(job.gap * 2, kLongestGap);
-    return false;
+}
+
+// Takes one look's answer. True when the job's report is final.
+bool TakeLook(Followed& job, const SpoolerAnswer<JobLook>& look) {
+  if (!look.Answered()) {
+    // What was seen before says more than a look that did not come.
+    if (job.report.reason.empty()) job.report.reason = "the scheduler did not report the job: " + look.reason;
+  } else {
+    switch (look.value.state) {
+      case JobLook::State::Completed:
+        job.report.outcome = WakeOutcome::Delivered;
+        job.report.reason.clear();
+        return true;
+      case JobLook::State::Aborted:
+      case JobLook::State::Canceled:
+        job.report.outcome = WakeOutcome::FailedAtPrinter;
+        job.report.reason = look.value.reason;
+        return true;
+      case JobLook::State::Vanished:
+        job.report.outcome = WakeOutcome::Unknown;
+        job.report.reason = look.value.reason;
+        return true;
+      case JobLook::State::Waiting:
+        job.report.reason = look.value.reason;
+        break;
+    }
   }
-  job.report.outcome = WakeOutcome::StillWaiting;
-  job.report.reason = job.reason;
-  if (settings.cancelOnTimeout) {
-    std::string why;
-    job.report.cancelled = watcher.Cancel(job.report.name, job.report.jobId, why);
-    if (!job.report.cancelled) job.report.reason += "; the job could not be cancelled: " + why;
-  }
-  return true;
+  job.nextLook = Clock::now() + job.gap;
+  job.gap = std::min(job.gap * 2, kLongestGap);
+  return false;
 }
 
 }  // namespace
 
-void WakePrinters(const std::vector<std::string>& deviceNames, Spooler& spooler,
-                  const JobWatcher& watcher, const WakeSettings& settings,
+void WakePrinters(const std::vector<std::string>& deviceNames, const PrinterCatalog& printers,
+                  Spooler& spooler, const JobWatcher& watcher, const WakeSettings& settings,
                   const std::function<void(const PrinterWakeReport&)>& finished) {
+  const Clock::time_point runEnd =
+      settings.follow ? settings.started + *settings.follow : Clock::time_point::max();
+  const auto stopped = [&] { return settings.stop && settings.stop->load(); };
+  const auto over = [&] { return stopped() || Clock::now() >= runEnd; };
+  const auto untilRunEnd = [&] {
+    return std::min<Clock::duration>(kServerPatience, std::max(runEnd - Clock::now(), Clock::duration::zero()));
+  };
+
+  // Made before any job exists, so that nothing said about the jobs is missed.
+  std::unique_ptr<JobFollower> follower;
+  if (settings.follow) {
+    Deadline deadline(untilRunEnd());
+    follower = watcher.Follow(*settings.follow, deadline);
+  }
+
   Mailbox mailbox;
-  std::atomic<std::size_t> nextName{0};
+  std::size_t nextName = 0;  // guarded by mailbox.mutex
   const std::size_t threads =
       std::min(std::max<std::size_t>(settings.parallel, 1), deviceNames.size());
   mailbox.submittersLeft = threads;
@@ -120,9 +146,22 @@ void WakePrinters(const std::vector<std::string>& deviceNames, Spooler& spooler,
   submitters.reserve(threads);
   for (std::size_t t = 0; t < threads; ++t) {
     submitters.emplace_back([&] {
-      for (std::size_t i = nextName++; i < deviceNames.size(); i = nextName++) {
+      for (;;) {
+        std::size_t i;
+        {
+          const std::lock_guard lock(mailbox.mutex);
+          i = nextName++;
+        }
+        if (i >= deviceNames.size()) break;
         const Clock::time_point started = Clock::now();
-        PrinterWakeReport report = Submit(spooler, deviceNames[i]);
+        PrinterWakeReport report;
+        if (over()) {
+          report = {deviceNames[i], WakeOutcome::StillWaiting, 0,
+                    stopped() ? "not submitted: stopped before its turn"
+                              : "not submitted: the time ran out before its turn"};
+        } else {
+          report = SubmitCarefully(printers, spooler, deviceNames[i], settings);
+        }
         const std::lock_guard lock(mailbox.mutex);
         mailbox.results.push_back({std::move(report), started});
         mailbox.changed.notify_one();
@@ -138,6 +177,26 @@ void WakePrinters(const std::vector<std::string>& deviceNames, Spooler& spooler,
     finished(done);
   };
 
+  // Once the time is up, the cancels of every job still waiting share one
+  // bound.
+  std::optional<Deadline> endgame;
+  const auto giveUp = [&](Followed& job) {
+    job.report.outcome = WakeOutcome::StillWaiting;
+    if (job.report.reason.empty()) {
+      job.report.reason = "the time ran out before the scheduler reported the job";
+    }
+    if (settings.cancelOnTimeout) {
+      if (!endgame) endgame.emplace(kServerPatience);
+      const ServerAnswer cancelled =
+          follower->Cancel({job.report.name, job.report.jobId}, *endgame);
+      job.report.cancelled = cancelled.Answered();
+      if (!job.report.cancelled) {
+        job.report.reason += "; the job could not be cancelled: " + cancelled.reason;
+      }
+    }
+    report(job.report, job.started);
+  };
+
   std::vector<Followed> following;
   std::unique_lock lock(mailbox.mutex);
   for (;;) {
@@ -147,34 +206,54 @@ void WakePrinters(const std::vector<std::string>& deviceNames, Spooler& spooler,
     lock.unlock();
 
     for (Submitted& submitted : arrived) {
-      if (settings.follow && submitted.report.outcome == WakeOutcome::Sent) {
-        const Clock::time_point deadline = Clock::now() + *settings.follow;
-        following.push_back({std::move(submitted.report), submitted.started, deadline,
-                             std::min(Clock::now() + kFirstLook, deadline), kFirstLook, {}});
+      if (follower && submitted.report.outcome == WakeOutcome::Sent) {
+        following.push_back({std::move(submitted.report), submitted.started,
+                             Clock::now() + kFirstLook, kFirstLook});
       } else {
         report(submitted.report, submitted.started);
       }
     }
 
-    const Clock::time_point now = Clock::now();
-    std::erase_if(following, [&](Followed& job) {
-      if (job.nextLook > now || !LookAgain(job, watcher, settings)) return false;
-      report(job.report, job.started);
-      return true;
-    });
+    if (over()) {
+      for (Followed& job : following) giveUp(job);
+      following.clear();
+    } else {
+      const Clock::time_point now = Clock::now();
+      std::vector<std::size_t> due;
+      std::vector<WatchedJob> jobs;
+      for (std::size_t i = 0; i < following.size(); ++i) {
+        if (following[i].nextLook > now) continue;
+        due.push_back(i);
+        jobs.push_back({following[i].report.name, following[i].report.jobId});
+      }
+      if (!jobs.empty()) {
+        Deadline deadline(untilRunEnd());
+        const std::vector<SpoolerAnswer<JobLook>> looks = follower->Look(jobs, deadline);
+        std::vector<bool> done(following.size(), false);
+        for (std::size_t k = 0; k < due.size() && k < looks.size(); ++k) {
+          Followed& job = following[due[k]];
+          if (TakeLook(job, looks[k])) {
+            report(job.report, job.started);
+            done[due[k]] = true;
+          }
+        }
+        std::size_t index = 0;
+        std::erase_if(following, [&](const Followed&) { return done[index++]; });
+      }
+    }
 
     lock.lock();
     if (submittersLeft == 0 && following.empty() && mailbox.results.empty()) break;
     const auto news = [&] {
       return !mailbox.results.empty() || mailbox.submittersLeft != submittersLeft;
     };
-    if (following.empty()) {
+    Clock::time_point wake = runEnd;
+    for (const Followed& job : following) wake = std::min(wake, job.nextLook);
+    if (settings.stop) wake = std::min(wake, Clock::now() + kStopCheck);
+    if (wake == Clock::time_point::max()) {
       mailbox.changed.wait(lock, news);
     } else {
-      const auto soonest = std::min_element(
-          following.begin(), following.end(),
-          [](const Followed& a, const Followed& b) { return a.nextLook < b.nextLook; });
-      mailbox.changed.wait_until(lock, soonest->nextLook, news);
+      mailbox.changed.wait_until(lock, wake, news);
     }
   }
   lock.unlock();

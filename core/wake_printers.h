@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -8,19 +9,11 @@
 #include <vector>
 
 #include "job_watcher.h"
+#include "printer_catalog.h"
 #include "spooler.h"
+#include "wake_outcome.h"
 
 namespace brisakett {
-
-enum class WakeOutcome {
-  Sent,             // the spooler accepted the job; it was not followed
-  Delivered,        // followed until the printer took it
-  StillWaiting,     // followed, and still queued or retrying when time ran out
-  FailedAtPrinter,  // followed, and aborted or cancelled by the spooler
-  NotRecognized,    // the spooler does not know the printer (any more)
-  Refused,          // the spooler did not accept the whole job
-  Unreachable,      // the print server could not be reached or did not answer
-};
 
 struct PrinterWakeReport {
   std::string name;
@@ -33,20 +26,35 @@ struct PrinterWakeReport {
 
 struct WakeSettings {
   std::size_t parallel = 8;  // jobs submitted at the same time
-  // How long to follow each accepted job; nothing means not at all.
+  // Whether each name is checked against the printer list before its job,
+  // as a press of "OK" checks it; names just read from the list need not be.
+  bool checkNames = true;
+  // How long to follow the accepted jobs, counted from `started`; nothing
+  // means not at all.
   std::optional<std::chrono::milliseconds> follow;
   bool cancelOnTimeout = false;
+  std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+  // The deadline of the questions asked before the run (the default
+  // printer), for a run of one printer: its name check and job then share
+  // it, so that the whole answer keeps one bound. Otherwise each printer's
+  // check and job have a deadline of their own.
+  std::optional<Deadline> shared;
+  // Set (from a signal handler, say) to end the run as if its time had run
+  // out: nothing more is submitted, and every printer still gets its report.
+  const std::atomic<bool>* stop = nullptr;
 };
 
-// Wakes every printer in `deviceNames` through SubmitWarmUpJob, each job
-// with its own deadline for the print server, up to
-// `settings.parallel` at a time on threads of their own, so
-// `spooler.Open` is called from several threads at once. With
-// `settings.follow`, each accepted job is then watched from the calling
-// thread until it ends or its time is up. `finished` is called on the
-// calling thread once per printer, as each one's outcome is known.
-void WakePrinters(const std::vector<std::string>& deviceNames, Spooler& spooler,
-                  const JobWatcher& watcher, const WakeSettings& settings,
+// Wakes every printer in `deviceNames`, each as a press of "OK" would: the
+// name checked (with `settings.checkNames`) and the job submitted within a
+// deadline of its own, up to `settings.parallel` at a time on threads of
+// their own, so `printers` and `spooler` are called from several threads
+// at once. With `settings.follow`, the accepted jobs are followed together
+// from the calling thread until each ends or the time is up; the whole run
+// then ends within that time and the bound of one answer. `finished` is
+// called on the calling thread once per printer, as each one's outcome is
+// known.
+void WakePrinters(const std::vector<std::string>& deviceNames, const PrinterCatalog& printers,
+                  Spooler& spooler, const JobWatcher& watcher, const WakeSettings& settings,
                   const std::function<void(const PrinterWakeReport&)>& finished);
 
 }  // namespace brisakett

@@ -7,18 +7,14 @@
 
 namespace brisakett {
 
-struct WakeTargets {
-  std::vector<std::string> known;    // in the order asked, each once
-  std::vector<std::string> unknown;  // named, but not in the printer list
-};
+// Every listed printer except the saved instances, which are the same
+// queue again: what `--all` wakes. The list is read once, within
+// `deadline`.
+SpoolerAnswer<std::vector<std::string>> AllWakeTargets(const PrinterCatalog& printers,
+                                                       Deadline& deadline);
 
-// The printers a run of several wakes: those named, each checked against
-// the list byte for byte, or with `all` every listed printer except the
-// saved instances, which are the same queue again.
-// The list is read once, within `deadline`.
-SpoolerAnswer<WakeTargets> ChooseWakeTargets(const PrinterCatalog& printers,
-                                             const std::vector<std::string>& named, bool all,
-                                             Deadline& deadline);
+// The names in the order given, each once.
+std::vector<std::string> EachOnce(const std::vector<std::string>& named);
 
 // True when the device name is a saved instance of a queue (CUPS's
 // "queue/instance") rather than a queue of its own.

@@ -6,38 +6,29 @@
 namespace brisakett {
 namespace {
 
-JobResult Cancelled(SpoolerPrinter& printer, std::string reason) {
-  const JobResult::Status status = printer.LastFailure() == SpoolerPrinter::Failure::LostServer
-                                       ? JobResult::Status::Unreachable
-                                       : JobResult::Status::Failed;
+JobResult Cancelled(SpoolerPrinter& printer, SpoolerFailure failure) {
   printer.Abort();
-  return {status, std::move(reason)};
+  return {false, std::move(failure)};
 }
 
-JobResult Cancelled(SpoolerPrinter& printer) {
-  return Cancelled(printer, printer.LastError());
-}
+JobResult Cancelled(SpoolerPrinter& printer) { return Cancelled(printer, printer.LastFailure()); }
 
-WarmUpOutcome CommandFailed(WarmUpOutcome::Status status, const std::string& reason) {
-  return {status, std::string(messages::kCommandFailed) + "\n" + reason};
+WarmUpOutcome CommandFailed(const ServerAnswer& failure) {
+  return {failure.ServerLost() ? WarmUpOutcome::Status::Unreachable : WarmUpOutcome::Status::Failed,
+          std::string(messages::kCommandFailed) + "\n" + failure.reason};
 }
 
 }  // namespace
 
 JobResult SubmitWarmUpJob(Spooler& spooler, const std::string& deviceName, Deadline& deadline) {
-  std::string unreachable;
-  std::unique_ptr<SpoolerPrinter> printer = spooler.Open(deviceName, deadline, unreachable);
-  if (!printer) {
-    if (!unreachable.empty()) return {JobResult::Status::Unreachable, unreachable};
-    return {JobResult::Status::OpenFailed, {}};
-  }
+  SpoolerFailure openFailure;
+  std::unique_ptr<SpoolerPrinter> printer = spooler.Open(deviceName, deadline, openFailure);
+  if (!printer) return {false, std::move(openFailure)};
 
   if (!printer->StartDoc(kWarmUpDocumentName)) {
     // A spooler that learns only now that it has no such printer has
     // nothing queued to cancel.
-    if (printer->LastFailure() == SpoolerPrinter::Failure::UnknownPrinter) {
-      return {JobResult::Status::OpenFailed, {}};
-    }
+    if (printer->LastFailure().unknownPrinter) return {false, printer->LastFailure()};
     return Cancelled(*printer);
   }
   if (!printer->StartPage()) return Cancelled(*printer);
@@ -45,53 +36,41 @@ JobResult SubmitWarmUpJob(Spooler& spooler, const std::string& deviceName, Deadl
   std::size_t written = 0;
   if (!printer->Write(kWarmUpStream, written)) return Cancelled(*printer);
   if (written != kWarmUpStream.size()) {
-    return Cancelled(*printer, "The spooler took only " + std::to_string(written) +
-                                   " of " + std::to_string(kWarmUpStream.size()) +
-                                   " bytes.");
+    return Cancelled(*printer, ServerAnswer{ServerVerdict::Refused,
+                                            "The spooler took only " + std::to_string(written) +
+                                                " of " + std::to_string(kWarmUpStream.size()) +
+                                                " bytes."});
   }
 
   if (!printer->EndPage()) return Cancelled(*printer);
   if (!printer->EndDoc()) return Cancelled(*printer);
-  return {JobResult::Status::Accepted, {}, printer->JobId()};
+  return {true, {}, printer->JobId()};
 }
 
 WarmUpOutcome RunWarmUp(const PrinterCatalog& printers, CurrentPrinter& current,
                         Spooler& spooler, const std::string& chosenName, Deadline deadline) {
-  const CurrentPrinter before = current;
   const std::string savedName = current.DeviceName();
+  const bool returnAfterwards = current.HasPrinter() && savedName != chosenName;
 
-  std::string unreachable;
-  if (!SelectPrinter(printers, current, chosenName, deadline, &unreachable)) {
-    if (!unreachable.empty()) return CommandFailed(WarmUpOutcome::Status::Unreachable, unreachable);
+  ServerAnswer asked;
+  if (!SelectPrinter(printers, current, chosenName, deadline, &asked)) {
+    if (!asked.Answered()) return CommandFailed(asked);
     return {WarmUpOutcome::Status::NotRecognized, messages::kPrinterNotRecognized};
   }
 
-  // Whether the saved printer is still installed is asked before the job,
-  // so that the job is the press's last request: a server that stalls
-  // after it has the whole job leaves nothing unknown but the job itself.
-  // With the chosen printer the saved one, there is nothing to ask.
-  CurrentPrinter afterwards = current;
-  if (before.HasPrinter() && savedName != chosenName &&
-      !SelectPrinter(printers, afterwards, savedName, deadline, &unreachable) &&
-      !unreachable.empty()) {
-    current = before;
-    return CommandFailed(WarmUpOutcome::Status::Unreachable, unreachable);
-  }
-
   const JobResult job = SubmitWarmUpJob(spooler, current.DeviceName(), deadline);
-  switch (job.status) {
-    case JobResult::Status::OpenFailed:
-      return {WarmUpOutcome::Status::NotRecognized, messages::kPrinterNotRecognized};
-    case JobResult::Status::Unreachable:
-      current = afterwards;
-      return CommandFailed(WarmUpOutcome::Status::Unreachable, job.reason);
-    case JobResult::Status::Failed:
-      current = afterwards;
-      return CommandFailed(WarmUpOutcome::Status::Failed, job.reason);
-    case JobResult::Status::Accepted:
-      break;
+  if (!job.accepted && job.failure.unknownPrinter) {
+    return {WarmUpOutcome::Status::NotRecognized, messages::kPrinterNotRecognized};
   }
-  current = afterwards;
+  // Only a spooler that answers that the saved printer is gone keeps the
+  // chosen one current; one that cannot say leaves the saved one, which was
+  // installed a moment ago.
+  ServerAnswer savedAsked;
+  if (returnAfterwards && !SelectPrinter(printers, current, savedName, deadline, &savedAsked) &&
+      !savedAsked.Answered()) {
+    current = CurrentPrinter(savedName);
+  }
+  if (!job.accepted) return CommandFailed(job.failure);
   return {WarmUpOutcome::Status::Sent, messages::kCommandExecuted, job.jobId};
 }
 

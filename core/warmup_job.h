@@ -10,12 +10,9 @@
 namespace brisakett {
 
 struct JobResult {
-  // Unreachable: the print server could not be reached or stopped
-  // answering; nothing is known to be queued.
-  enum class Status { Accepted, OpenFailed, Failed, Unreachable };
-  Status status;
-  std::string reason;  // the spooler's words when Failed or Unreachable
-  int jobId = 0;       // the spooler's number for an accepted job
+  bool accepted = false;
+  SpoolerFailure failure;  // why, when not accepted
+  int jobId = 0;           // the spooler's number for an accepted job
 };
 
 // Submits the warm-up stream to one printer as a one-page job. Accepted
@@ -31,10 +28,11 @@ struct WarmUpOutcome {
 };
 
 // One press of "OK": makes the chosen printer current, submits the job,
-// and makes the printer that was current before current again, as long as
-// it is still installed. On an open failure the chosen printer stays
-// current. The whole press waits for the server until `deadline` and no
-// longer; a caller that asked the server something first passes the
+// and then makes the printer that was current before current again, unless
+// the spooler says it is no longer installed; that look-up decides nothing
+// about the job. When the spooler does not know the chosen printer, it
+// stays current. The whole press waits for the server until `deadline` and
+// no longer; a caller that asked the server something first passes the
 // deadline it used, so that the two share one bound.
 WarmUpOutcome RunWarmUp(const PrinterCatalog& printers, CurrentPrinter& current,
                         Spooler& spooler, const std::string& chosenName,

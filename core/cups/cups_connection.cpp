@@ -1,7 +1,11 @@
 #include "cups/cups_connection.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace brisakett {
@@ -39,19 +43,92 @@ int Milliseconds(Deadline::Clock::duration duration) {
       std::chrono::duration_cast<std::chrono::milliseconds>(duration).count());
 }
 
+// A name look-up left to a thread of its own, so that a name server that
+// never answers costs the caller its deadline and no more; the thread,
+// abandoned then, frees what it finds when the look-up ends.
+class NameLookup {
+public:
+  static std::shared_ptr<NameLookup> Start(const std::string& host, int port) {
+    auto lookup = std::make_shared<NameLookup>();
+    std::thread([lookup, host, service = std::to_string(port)] {
+      http_addrlist_t* found = httpAddrGetList(host.c_str(), AF_UNSPEC, service.c_str());
+      const std::lock_guard lock(lookup->mutex_);
+      if (lookup->abandoned_) {
+        httpAddrFreeList(found);
+      } else {
+        lookup->found_ = found;
+      }
+      lookup->done_ = true;
+      lookup->finished_.notify_all();
+    }).detach();
+    return lookup;
+  }
+
+  // The addresses, which the caller frees; null when the name is not
+  // known, and then `timedOut` says whether the deadline passed first.
+  http_addrlist_t* Wait(const Deadline& deadline, bool& timedOut) {
+    std::unique_lock lock(mutex_);
+    timedOut = !finished_.wait_for(lock, deadline.Left(), [this] { return done_; });
+    abandoned_ = timedOut;
+    return std::exchange(found_, nullptr);
+  }
+
+private:
+  std::mutex mutex_;
+  std::condition_variable finished_;
+  bool done_ = false;
+  bool abandoned_ = false;
+  http_addrlist_t* found_ = nullptr;
+};
+
+bool IsError(ipp_status_t status) { return status > IPP_STATUS_OK_CONFLICTING; }
+
+// libcups words some failures with strerror(errno), which reads "Success"
+// when errno was cleared on the way.
+bool SaysSomething(const char* text) {
+  return text && *text && std::strcmp(text, std::strerror(0)) != 0;
+}
+
 }  // namespace
 
 CupsConnection::CupsConnection(Deadline& deadline, const SpoolerLogin& login)
     : deadline_(deadline), login_(login) {
   if (!login_.user.empty()) cupsSetUser(login_.user.c_str());
   cupsSetPasswordCB2(&CupsConnection::AskPassword, this);
+  Connect();
+}
+
+// httpConnect2 would look the name up and negotiate TLS before a timeout
+// callback can be set, each step with patience of its own (ten seconds, a
+// minute). So the name is looked up here, the connection made without
+// connecting, the callback set, and only then connected: the connect, and
+// the TLS that CUPS_ENCRYPTION asks for, wait on the deadline.
+void CupsConnection::Connect() {
   if (deadline_.Passed()) {
     timedOut_ = true;
     return;
   }
-  http_ = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(),
-                       /*blocking=*/1, std::max(Milliseconds(deadline_.Left()), 1), nullptr);
-  if (http_) httpSetTimeout(http_, kPollSeconds, &CupsConnection::KeepWaiting, this);
+  const char* server = cupsServer();
+  http_addrlist_t* addresses = nullptr;
+  if (server[0] == '/') {
+    addresses = httpAddrGetList(server, AF_UNSPEC, nullptr);  // a socket: no look-up
+  } else {
+    addresses = NameLookup::Start(server, ippPort())->Wait(deadline_, timedOut_);
+  }
+  if (!addresses) {
+    unresolved_ = !timedOut_;
+    return;
+  }
+  http_ = httpConnect2(server, ippPort(), addresses, AF_UNSPEC, cupsEncryption(),
+                       /*blocking=*/1, /*msec=*/0, nullptr);
+  httpAddrFreeList(addresses);
+  if (!http_) return;
+  httpSetTimeout(http_, kPollSeconds, &CupsConnection::KeepWaiting, this);
+  if (httpReconnect2(http_, std::max(Milliseconds(deadline_.Left()), 1), nullptr) != 0) {
+    if (deadline_.Passed()) timedOut_ = true;
+    httpClose(http_);
+    http_ = nullptr;
+  }
 }
 
 CupsConnection::~CupsConnection() {
@@ -76,6 +153,7 @@ const char* CupsConnection::AskPassword(const char*, http_t*, const char*, const
   std::optional<std::string> password = self.login_.prompt->Ask(ServerName(), user);
   self.deadline_.Extend(Deadline::Clock::now() - asked);
   if (!password) return nullptr;
+  self.deadline_.AllowAtLeast(kPasswordVerdictPatience);
   // libcups reads the user name back after this callback.
   cupsSetUser(user.c_str());
   std::fill(self.password_.begin(), self.password_.end(), '\0');
@@ -100,14 +178,22 @@ ipp_t* CupsConnection::ExchangeWhenHeard(ipp_t* request, const char* resource,
 
 // libcups' cupsSendRequest would do, but it waits up to a second for a
 // "100 Continue" after the whole request is out, past any deadline, and it
-// cannot hold the request back until the server has heard the headers.
+// cannot hold the request back until the server has heard the headers. Its
+// answers to the server are kept: "401 Unauthorized" is authenticated
+// (through the login's prompt) and sent again, "426 Upgrade Required"
+// switches the connection to TLS and sends again.
 bool CupsConnection::Send(ipp_t* request, const char* resource, std::string_view document,
                           bool whenHeard, std::string& body) {
   httpStatus_ = HTTP_STATUS_OK;
   bool answered = false;
-  for (int round = 0; http_ && round <= kPasswordTries; ++round) {
+  bool upgrade = false;
+  for (int round = 0; http_ && round <= kPasswordTries + 1; ++round) {
     if (round > 0 && httpReconnect2(http_, std::max(Milliseconds(deadline_.Left()), 1), nullptr)) {
-      broken_ = true;
+      (deadline_.Passed() ? timedOut_ : broken_) = true;
+      break;
+    }
+    if (upgrade && httpEncryption(http_, HTTP_ENCRYPTION_REQUIRED) != 0) {
+      broken_ = !timedOut_;
       break;
     }
     httpClearFields(http_);
@@ -136,14 +222,19 @@ bool CupsConnection::Send(ipp_t* request, const char* resource, std::string_view
         break;
       }
       answered = ReadBody(body);
-      if (answered || httpStatus_ != HTTP_STATUS_UNAUTHORIZED) break;
+      if (answered) break;
     } else {
       // Refused before the request was sent: its answer has no IPP body.
       httpStatus_ = status;
       httpFlush(http_);
-      if (status != HTTP_STATUS_UNAUTHORIZED) break;
     }
-    if (cupsDoAuthentication(http_, "POST", resource) != 0) break;
+    if (httpStatus_ == HTTP_STATUS_UPGRADE_REQUIRED && !upgrade) {
+      upgrade = true;
+    } else if (httpStatus_ != HTTP_STATUS_UNAUTHORIZED ||
+               cupsDoAuthentication(http_, "POST", resource) != 0) {
+      break;
+    }
+    httpStatus_ = HTTP_STATUS_OK;
   }
   ippDelete(request);
   return answered;
@@ -197,42 +288,50 @@ ipp_t* CupsConnection::Parse(const std::string& body) {
   return response;
 }
 
-bool CupsConnection::LostServer() const {
-  if (timedOut_ || broken_ || !http_) return true;
-  if (httpStatus_ != HTTP_STATUS_OK) return httpStatus_ == HTTP_STATUS_ERROR;
-  // After libcups' own requests (cupsGetNamedDest) only its last error
-  // tells; these two are its words for a server it could not talk to.
-  const ipp_status_t status = cupsLastError();
-  return status == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE || status == IPP_STATUS_ERROR_INTERNAL;
-}
-
-std::string CupsConnection::FailureReason() const {
+ServerAnswer CupsConnection::Failure() const {
   const std::string server = "The print server " + ServerName();
   if (timedOut_) {
-    return server + " did not answer within " +
-           std::to_string(std::chrono::duration_cast<std::chrono::seconds>(kServerPatience).count()) +
-           " seconds.";
+    return {ServerVerdict::TimedOut,
+            server + " did not answer within " +
+                std::to_string(
+                    std::chrono::duration_cast<std::chrono::seconds>(kServerPatience).count()) +
+                " seconds."};
   }
-  if (!http_) return server + " cannot be reached.";
-  if (broken_ || httpStatus_ == HTTP_STATUS_ERROR) return server + " broke off the connection.";
-  if (httpStatus_ != HTTP_STATUS_OK) return httpStatus(httpStatus_);
+  if (!http_ || unresolved_) return {ServerVerdict::Unreachable, server + " cannot be reached."};
+  if (broken_ || httpStatus_ == HTTP_STATUS_ERROR) {
+    return {ServerVerdict::Unreachable, server + " broke off the connection."};
+  }
+  if (httpStatus_ == HTTP_STATUS_UNAUTHORIZED ||
+      httpStatus_ == HTTP_STATUS_CUPS_AUTHORIZATION_CANCELED) {
+    return {ServerVerdict::WantsPassword, httpStatus(HTTP_STATUS_UNAUTHORIZED)};
+  }
+  if (httpStatus_ != HTTP_STATUS_OK) return {ServerVerdict::Refused, httpStatus(httpStatus_)};
 
+  // After libcups' own requests (cupsGetNamedDest) only its last error tells.
   const ipp_status_t status = cupsLastError();
   const char* text = cupsLastErrorString();
-  // libcups words some failures with strerror(errno), which reads
-  // "Success" when errno was cleared on the way.
-  if (status > IPP_STATUS_OK_CONFLICTING && text && *text && std::strcmp(text, std::strerror(0)) != 0) {
-    return text;
+  if (status == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE || status == IPP_STATUS_ERROR_INTERNAL) {
+    return {ServerVerdict::Unreachable,
+            SaysSomething(text) ? std::string(text) : server + " cannot be reached."};
   }
-  if (status > IPP_STATUS_OK_CONFLICTING) return ippErrorString(status);
-  return server + " gave no answer.";
+  if (IsError(status)) return Verdict(status, SaysSomething(text) ? text : "");
+  return {ServerVerdict::Unreachable, server + " gave no answer."};
 }
 
-std::string CupsConnection::StatusMessage(ipp_t* response) {
+ServerAnswer CupsConnection::Verdict(ipp_t* response) {
   const char* message =
       ippGetString(ippFindAttribute(response, "status-message", IPP_TAG_TEXT), 0, nullptr);
-  if (message && *message) return message;
-  return ippErrorString(ippGetStatusCode(response));
+  return Verdict(ippGetStatusCode(response), message ? message : "");
+}
+
+ServerAnswer CupsConnection::Verdict(ipp_status_t status, std::string message) {
+  if (!IsError(status)) return {};
+  if (message.empty()) message = ippErrorString(status);
+  if (status == IPP_STATUS_ERROR_NOT_AUTHENTICATED ||
+      status == IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED) {
+    return {ServerVerdict::WantsPassword, std::move(message)};
+  }
+  return {ServerVerdict::Refused, std::move(message)};
 }
 
 std::string CupsConnection::ServerName() {

@@ -7,12 +7,15 @@
 
 #include "deadline.h"
 #include "password_prompt.h"
+#include "server_answer.h"
 
 namespace brisakett {
 
 // A connection of our own to the scheduler that CUPS_SERVER, client.conf or
 // the local default name (the one CUPS_HTTP_DEFAULT would reach), whose
-// requests give up once the deadline has passed. libcups' default
+// every step gives up once the deadline has passed: the name look-up, the
+// connect, the TLS negotiation (CUPS_ENCRYPTION, or a server that answers
+// "426 Upgrade Required"), each request and reply. libcups' default
 // connection waits up to a minute for each reply and then retries, so a
 // print server that accepts connections but never answers would freeze the
 // window for minutes.
@@ -52,19 +55,20 @@ public:
   // no complete request to act on when it wakes.
   ipp_t* ExchangeWhenHeard(ipp_t* request, const char* resource, std::string_view document = {});
 
-  // Whether the last request failed for want of the server: no
-  // connection, no answer before the deadline, or a connection that broke.
-  bool LostServer() const;
-  // Why the last request failed, in words for the user; never "Success".
-  std::string FailureReason() const;
-
-  // The server's own words for an answer's error status.
-  static std::string StatusMessage(ipp_t* response);
+  // How the last request failed, with the reason in words for the user;
+  // never empty, never "Success". Also after libcups' own requests made
+  // on Http().
+  ServerAnswer Failure() const;
+  // How an answer that came ended: Confirmed for a successful status,
+  // otherwise the server's refusal in its own words.
+  static ServerAnswer Verdict(ipp_t* response);
+  static ServerAnswer Verdict(ipp_status_t status, std::string message);
   // The server as the user knows it: its host name, or "localhost" for
   // the local scheduler's socket.
   static std::string ServerName();
 
 private:
+  void Connect();
   bool Send(ipp_t* request, const char* resource, std::string_view document, bool whenHeard,
             std::string& body);
   bool WaitUntilReadable();
@@ -78,6 +82,7 @@ private:
   bool timedOut_ = false;
   bool broken_ = false;
   http_status_t httpStatus_ = HTTP_STATUS_OK;
+  bool unresolved_ = false;
   int passwordsAsked_ = 0;
   std::string password_;
   http_t* http_ = nullptr;

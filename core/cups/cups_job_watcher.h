@@ -5,15 +5,17 @@
 
 namespace brisakett {
 
-// Reads a job's state, and its printer's when the job waits, from the
-// scheduler that CupsConnection reaches, over a connection of its own for
-// each call, so that it can be used from any thread.
+// Follows jobs on the scheduler that CupsConnection reaches: one pull
+// subscription (ippget) on the whole server for the jobs' events, which
+// still tells how a job ended after a scheduler that keeps no job history
+// has forgotten it, and a look at each job and its printer for why it
+// waits.
 class CupsJobWatcher final : public JobWatcher {
 public:
   explicit CupsJobWatcher(const SpoolerLogin& login) : login_(login) {}
 
-  JobLook Look(const std::string& deviceName, int jobId) const override;
-  bool Cancel(const std::string& deviceName, int jobId, std::string& why) const override;
+  std::unique_ptr<JobFollower> Follow(std::chrono::milliseconds forAtMost,
+                                      Deadline& deadline) const override;
 
 private:
   const SpoolerLogin& login_;

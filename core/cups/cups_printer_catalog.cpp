@@ -87,7 +87,7 @@ SpoolerAnswer<std::vector<std::string>> CupsPrinterCatalog::DeviceNames(
   CupsConnection scheduler(deadline, login_);
   std::string answer;
   if (!scheduler.ExchangeForBytes(NewRequest(IPP_OP_CUPS_GET_PRINTERS), "/", answer)) {
-    return {{}, scheduler.FailureReason()};
+    return scheduler.Failure();
   }
   std::vector<CupsDest> dests;
   const std::optional<ipp_status_t> status = ReadPrinterNames(answer, dests);
@@ -95,14 +95,14 @@ SpoolerAnswer<std::vector<std::string>> CupsPrinterCatalog::DeviceNames(
   // status is the scheduler refusing to list them, in its own words.
   if (!status || (*status > IPP_STATUS_OK_CONFLICTING && *status != IPP_STATUS_ERROR_NOT_FOUND)) {
     ipp_t* response = scheduler.Parse(answer);
-    if (!response) return {{}, scheduler.FailureReason()};
-    const std::string failure = CupsConnection::StatusMessage(response);
+    if (!response) return scheduler.Failure();
+    const ServerAnswer refusal = CupsConnection::Verdict(response);
     ippDelete(response);
-    return {{}, failure};
+    return refusal;
   }
   if (dests.empty()) return {};
   AddLpoptionsInstances(dests);
-  return {Names(dests), {}};
+  return Names(dests);
 }
 
 SpoolerAnswer<bool> CupsPrinterCatalog::IsInstalled(const std::string& name,
@@ -112,7 +112,7 @@ SpoolerAnswer<bool> CupsPrinterCatalog::IsInstalled(const std::string& name,
   // may spell it differently again, so the name is compared with what the
   // list would show for that queue, instances included.
   const std::string queue = CupsQueueOf(name);
-  if (!CouldBeQueueName(queue)) return {false, {}};
+  if (!CouldBeQueueName(queue)) return false;
 
   ipp_t* request = NewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
@@ -120,7 +120,7 @@ SpoolerAnswer<bool> CupsPrinterCatalog::IsInstalled(const std::string& name,
 
   CupsConnection scheduler(deadline, login_);
   ipp_t* response = scheduler.Exchange(request, "/");
-  if (!response) return {false, scheduler.FailureReason()};
+  if (!response) return {scheduler.Failure(), false};
 
   const ipp_status_t status = ippGetStatusCode(response);
   const char* listedQueue =
@@ -128,14 +128,15 @@ SpoolerAnswer<bool> CupsPrinterCatalog::IsInstalled(const std::string& name,
   std::vector<CupsDest> dests;
   if (status <= IPP_STATUS_OK_CONFLICTING && listedQueue) dests.push_back({listedQueue, {}});
   // Any error but "not found" is the scheduler refusing to say, in its words.
-  const std::string refusal = status > IPP_STATUS_OK_CONFLICTING && status != IPP_STATUS_ERROR_NOT_FOUND
-                                  ? CupsConnection::StatusMessage(response)
-                                  : std::string();
+  const ServerAnswer refusal = status == IPP_STATUS_ERROR_NOT_FOUND
+                                   ? ServerAnswer{}
+                                   : CupsConnection::Verdict(response);
   ippDelete(response);
-  if (dests.empty()) return {false, refusal};
+  if (!refusal.Answered()) return {refusal, false};
+  if (dests.empty()) return false;
   AddLpoptionsInstances(dests);
   const std::vector<std::string> names = Names(dests);
-  return {std::find(names.begin(), names.end(), name) != names.end(), {}};
+  return std::find(names.begin(), names.end(), name) != names.end();
 }
 
 SpoolerAnswer<std::optional<std::string>> CupsPrinterCatalog::DefaultDeviceName(
@@ -143,15 +144,17 @@ SpoolerAnswer<std::optional<std::string>> CupsPrinterCatalog::DefaultDeviceName(
   // The same look-up as `lpstat -d`: LPDEST, PRINTER, lpoptions, then the
   // scheduler's default.
   CupsConnection scheduler(deadline, login_);
-  if (!scheduler.Connected()) return {std::nullopt, scheduler.FailureReason()};
+  if (!scheduler.Connected()) return scheduler.Failure();
   cups_dest_t* dest = cupsGetNamedDest(scheduler.Http(), nullptr, nullptr);
   if (!dest) {
-    if (scheduler.LostServer()) return {std::nullopt, scheduler.FailureReason()};
-    return {std::nullopt, {}};
+    // "Not found" is the scheduler saying there is no default; anything
+    // else is that it could not or would not say.
+    if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) return std::optional<std::string>();
+    return scheduler.Failure();
   }
   std::string name = CupsDestName(*dest);
   cupsFreeDests(1, dest);
-  return {name, {}};
+  return std::optional<std::string>(std::move(name));
 }
 
 }  // namespace brisakett

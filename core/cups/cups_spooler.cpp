@@ -10,8 +10,6 @@
 namespace brisakett {
 namespace {
 
-bool IsError(ipp_status_t status) { return status > IPP_STATUS_OK_CONFLICTING; }
-
 // One queue, spoken to as `lp` does: Create-Job, then Send-Document with
 // the data, each answer read and checked before the job counts as taken.
 // The queue's name is not looked up first; the press has checked it, and a
@@ -36,14 +34,15 @@ public:
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr,
                  documentName.c_str());
     ipp_t* response = connection_->ExchangeWhenHeard(request, resource_.c_str());
-    if (!response) return Failed();
-    const ipp_status_t status = ippGetStatusCode(response);
+    if (!response) return Failed(connection_->Failure());
+    const bool unknownPrinter = ippGetStatusCode(response) == IPP_STATUS_ERROR_NOT_FOUND;
     const int jobId = ippGetInteger(ippFindAttribute(response, "job-id", IPP_TAG_INTEGER), 0);
-    const std::string message = CupsConnection::StatusMessage(response);
+    const ServerAnswer verdict = CupsConnection::Verdict(response);
     ippDelete(response);
-    if (status == IPP_STATUS_ERROR_NOT_FOUND) return Failed(Failure::UnknownPrinter, message);
-    if (IsError(status)) return Failed(Failure::Refused, message);
-    if (jobId <= 0) return Failed(Failure::Refused, "The scheduler gave the job no number.");
+    if (!verdict.Answered()) return Failed({verdict, unknownPrinter});
+    if (jobId <= 0) {
+      return Failed(ServerAnswer{ServerVerdict::Refused, "The scheduler gave the job no number."});
+    }
     jobId_ = jobId;
     return true;
   }
@@ -71,11 +70,10 @@ public:
                  CUPS_FORMAT_RAW);
     ippAddBoolean(request, IPP_TAG_OPERATION, "last-document", 1);
     ipp_t* response = connection_->ExchangeWhenHeard(request, resource_.c_str(), document_);
-    if (!response) return Failed();
-    const ipp_status_t status = ippGetStatusCode(response);
-    const std::string message = CupsConnection::StatusMessage(response);
+    if (!response) return Failed(connection_->Failure());
+    const ServerAnswer verdict = CupsConnection::Verdict(response);
     ippDelete(response);
-    if (IsError(status)) return Failed(Failure::Refused, message);
+    if (!verdict.Answered()) return Failed(verdict);
     taken_ = true;
     return true;
   }
@@ -87,8 +85,7 @@ public:
   }
 
   int JobId() const override { return jobId_; }
-  Failure LastFailure() const override { return lastFailure_; }
-  std::string LastError() const override { return lastError_; }
+  SpoolerFailure LastFailure() const override { return lastFailure_; }
 
 private:
   // A stalled scheduler reads the cancel when it wakes, before it would
@@ -118,13 +115,8 @@ private:
     return request;
   }
 
-  bool Failed() {
-    return Failed(connection_->LostServer() ? Failure::LostServer : Failure::Refused);
-  }
-  bool Failed(Failure failure) { return Failed(failure, connection_->FailureReason()); }
-  bool Failed(Failure failure, std::string reason) {
-    lastFailure_ = failure;
-    lastError_ = std::move(reason);
+  bool Failed(SpoolerFailure failure) {
+    lastFailure_ = std::move(failure);
     return false;
   }
 
@@ -136,18 +128,17 @@ private:
   std::string document_;
   int jobId_ = 0;
   bool taken_ = false;
-  Failure lastFailure_ = Failure::Refused;
-  std::string lastError_;
+  SpoolerFailure lastFailure_;
 };
 
 }  // namespace
 
 std::unique_ptr<SpoolerPrinter> CupsSpooler::Open(const std::string& deviceName,
-                                                  Deadline& deadline, std::string& unreachable) {
+                                                  Deadline& deadline, SpoolerFailure& failure) {
   const std::string queue = CupsQueueOf(deviceName);
   auto connection = std::make_unique<CupsConnection>(deadline, login_);
   if (!connection->Connected()) {
-    unreachable = connection->FailureReason();
+    failure = connection->Failure();
     return nullptr;
   }
   return std::make_unique<CupsPrinter>(std::move(connection), queue, login_);

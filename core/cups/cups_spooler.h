@@ -13,7 +13,7 @@ public:
   explicit CupsSpooler(const SpoolerLogin& login) : login_(login) {}
 
   std::unique_ptr<SpoolerPrinter> Open(const std::string& deviceName, Deadline& deadline,
-                                       std::string& unreachable) override;
+                                       SpoolerFailure& failure) override;
 
 private:
   const SpoolerLogin& login_;

@@ -9,7 +9,7 @@ namespace brisakett {
 class Win32Spooler final : public Spooler {
 public:
   std::unique_ptr<SpoolerPrinter> Open(const std::string& deviceName, Deadline& deadline,
-                                       std::string& unreachable) override;
+                                       SpoolerFailure& failure) override;
 };
 
 }  // namespace brisakett

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <atomic>
 #include <sstream>
 
 #ifndef _WIN32
@@ -66,52 +68,62 @@ std::vector<std::vector<std::string>> Fields(const std::string& text) {
 
 TEST_F(SendCommand, WakesTheNamedOrTheDefaultPrinter) {
   SendRun run = Send({"Laser"});
-  EXPECT_EQ(run.status, kSendSucceeded);
+  EXPECT_EQ(run.status, kExitSucceeded);
   EXPECT_EQ(run.out, "Kommando ausgeführt\n");
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(spooler.calls.front(), "Open Laser");
 
   spooler.calls.clear();
-  EXPECT_EQ(Send({}).status, kSendSucceeded);
+  EXPECT_EQ(Send({}).status, kExitSucceeded);
   EXPECT_EQ(spooler.calls.front(), "Open Tinte");
 
   spooler.calls.clear();
-  EXPECT_EQ(Send({"--", "-Strich"}).status, kSendSucceeded);
+  EXPECT_EQ(Send({"--", "-Strich"}).status, kExitSucceeded);
   EXPECT_EQ(spooler.calls.front(), "Open -Strich");
   EXPECT_EQ(spooler.writes.size(), 3u);
 }
 
 TEST_F(SendCommand, EachOutcomeHasItsOwnStatusAndMessage) {
   SendRun run = Send({"laser"});
-  EXPECT_EQ(run.status, kSendNotRecognized);
+  EXPECT_EQ(run.status, kExitNotRecognized);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "The Printer Name you typed wasn't recognized.\n");
 
   spooler.failAt = "StartDoc";
   run = Send({"Laser"});
-  EXPECT_EQ(run.status, kSendFailed);
+  EXPECT_EQ(run.status, kExitRefused);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "Kommando fehlgeschlagen\nStartDoc refused by the spooler\n");
 
   // Nothing was typed, so nothing is called a typo.
   catalog.defaultName = "Gone";
   run = Send({});
-  EXPECT_EQ(run.status, kSendNotRecognized);
+  EXPECT_EQ(run.status, kExitNotRecognized);
   EXPECT_EQ(run.err, "The default printer Gone is not installed.\n");
   catalog.defaultName.reset();
   run = Send({});
-  EXPECT_EQ(run.status, kSendNotRecognized);
+  EXPECT_EQ(run.status, kExitNotRecognized);
   EXPECT_EQ(run.err, "There is no default printer; name the printer to wake.\n");
   EXPECT_TRUE(spooler.writes.empty());
 
-  // An outage is not a typo: a script can tell them apart.
-  catalog.failure = "The print server localhost cannot be reached.";
-  for (const std::vector<std::string>& arguments :
-       std::vector<std::vector<std::string>>{{"Laser"}, {}, {"--list"}}) {
-    run = Send(arguments);
-    EXPECT_EQ(run.status, kSendUnreachable);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "Kommando fehlgeschlagen\nThe print server localhost cannot be reached.\n");
+  // An outage is not a typo, and a server that says no is not an outage:
+  // a script can tell them apart, whatever was asked.
+  for (const auto& [failure, status] :
+       {std::pair{ServerAnswer{ServerVerdict::Unreachable,
+                               "The print server localhost cannot be reached."},
+                  kExitUnreachable},
+        std::pair{ServerAnswer{ServerVerdict::TimedOut,
+                               "The print server localhost did not answer within 3 seconds."},
+                  kExitUnreachable},
+        std::pair{ServerAnswer{ServerVerdict::WantsPassword, "Unauthorized"}, kExitRefused}}) {
+    catalog.failure = failure;
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{"Laser"}, {}, {"--list"}, {"--all"}}) {
+      run = Send(arguments);
+      EXPECT_EQ(run.status, status) << failure.reason;
+      EXPECT_EQ(run.out, "");
+      EXPECT_EQ(run.err, "Kommando fehlgeschlagen\n" + failure.reason + "\n");
+    }
   }
   EXPECT_TRUE(spooler.writes.empty());
 }
@@ -127,7 +139,10 @@ TEST_F(SendCommand, WrongCommandLinesSendNothing) {
                                              {"--all=1"},
                                              {"--vers"},
                                              {"-U", "anna", "-U", "ben", "Laser"},
-                                             {"--wait", "--wait=5", "Laser"},
+                                             {"--wait=5", "--timeout", "5", "Laser"},
+                                             {"--wait", "30", "Laser"},
+                                             {"--wait", "30", "--all"},
+                                             {"--timeout", "Laser"},
                                              {"--wait=soon", "Laser"},
                                              {"--list", "Laser"},
                                              {"Laser", "--version"},
@@ -136,11 +151,12 @@ TEST_F(SendCommand, WrongCommandLinesSendNothing) {
                                              {"-U", ""},
                                              {"--list", "-U"}}) {
     const SendRun run = Send(arguments);
-    EXPECT_EQ(run.status, kSendUsageError) << arguments.front();
+    EXPECT_EQ(run.status, kExitUsageError) << arguments.front();
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("--help"), std::string::npos);
   }
   EXPECT_NE(Send({"Laser", "--lists", "Tinte"}).err.find("'--lists'"), std::string::npos);
+  EXPECT_NE(Send({"--wait", "30", "Laser"}).err.find("--timeout 30"), std::string::npos);
   EXPECT_TRUE(spooler.calls.empty());
 }
 
@@ -149,34 +165,34 @@ TEST_F(SendCommand, WrongCommandLinesSendNothing) {
 TEST_F(SendCommand, SeveralPrintersGetALineEachAndTheWorstStatus) {
   spooler.failAt = "";
   const SendRun run = Send({"Laser", "--jobs", "1", "Nope", "Tinte", "Laser"});
-  EXPECT_EQ(run.status, kSendNotRecognized);
+  EXPECT_EQ(run.status, kExitNotRecognized);
   const auto lines = Fields(run.out);
   ASSERT_EQ(lines.size(), 4u) << run.out;
-  EXPECT_EQ(lines[0], (std::vector<std::string>{"Nope", "not-recognized", "-", lines[0][3],
+  EXPECT_EQ(lines[0], (std::vector<std::string>{"Laser", "sent", "1", lines[0][3], "-"}));
+  EXPECT_EQ(lines[1], (std::vector<std::string>{"Nope", "not-recognized", "-", lines[1][3],
                                                 "The Printer Name you typed wasn't recognized."}));
-  EXPECT_EQ(lines[1], (std::vector<std::string>{"Laser", "sent", "1", lines[1][3], "-"}));
   EXPECT_EQ(lines[2], (std::vector<std::string>{"Tinte", "sent", "2", lines[2][3], "-"}));
   EXPECT_EQ(lines[3], std::vector<std::string>{"summary: 3 printers, 2 sent, 1 not-recognized"});
   EXPECT_EQ(spooler.writes.size(), 2u);  // Laser, named twice, woken once
 
   spooler.failAt = "EndDoc";
-  EXPECT_EQ(Send({"--jobs", "1", "Laser", "Nope"}).status, kSendFailed);
+  EXPECT_EQ(Send({"--jobs", "1", "Laser", "Nope"}).status, kExitRefused);
 
   catalog.names.clear();
   const SendRun none = Send({"--all"});
-  EXPECT_EQ(none.status, kSendNotRecognized);
+  EXPECT_EQ(none.status, kExitNotRecognized);
   EXPECT_EQ(none.out, "");
   EXPECT_NE(none.err.find("no printers are listed"), std::string::npos);
 }
 
 // --wait follows each job to its end; --json carries the same outcomes.
 TEST_F(SendCommand, WaitReportsWhatBecameOfEachJob) {
-  watcher.looks["Laser"] = {JobLook::State::Completed, {}};
-  watcher.looks["Tinte"] = {JobLook::State::Aborted, "aborted: Paper jam"};
-  watcher.looks["-Strich"] = {JobLook::State::Waiting, "queue stopped: Paused (paused)"};
-  const SendRun run = Send({"--json", "--wait=0", "--cancel-on-timeout", "--jobs", "1", "Laser",
-                            "Tinte", "--", "-Strich"});
-  EXPECT_EQ(run.status, kSendFailedAtPrinter);
+  watcher.looks["Laser"] = JobLook{JobLook::State::Completed, {}};
+  watcher.looks["Tinte"] = JobLook{JobLook::State::Aborted, "aborted: Paper jam"};
+  watcher.looks["-Strich"] = JobLook{JobLook::State::Waiting, "queue stopped: Paused (paused)"};
+  const SendRun run = Send({"--json", "--timeout", "1", "--cancel-on-timeout", "--jobs", "1",
+                            "Laser", "Tinte", "--", "-Strich"});
+  EXPECT_EQ(run.status, kExitFailedAtPrinter);
   std::map<std::string, nlohmann::json> byName;
   std::istringstream in(run.out);
   for (std::string line; std::getline(in, line);) {
@@ -193,10 +209,32 @@ TEST_F(SendCommand, WaitReportsWhatBecameOfEachJob) {
   EXPECT_EQ(byName["-Strich"]["cancelled"], true);
   EXPECT_EQ(watcher.calls.back(), "Cancel -Strich 3");
 
-  // A job still waiting is left queued without --cancel-on-timeout.
+  // A job still waiting is left queued without --cancel-on-timeout; one
+  // whose look never came says why; a job gone without a word is neither
+  // delivered nor failed.
   watcher.calls.clear();
-  EXPECT_EQ(Send({"--wait=0", "--", "-Strich"}).status, kSendStillWaiting);
-  EXPECT_EQ(watcher.calls, std::vector<std::string>{"Look -Strich 4"});
+  watcher.looks["Laser"] = ServerAnswer{ServerVerdict::TimedOut, "no answer"};
+  watcher.looks["Tinte"] = JobLook{JobLook::State::Vanished, "gone"};
+  const SendRun waited = Send({"--wait=1", "Laser", "Tinte", "--", "-Strich"});
+  EXPECT_EQ(waited.status, kExitUnknown);
+  const auto lines = Fields(waited.out);
+  ASSERT_EQ(lines.size(), 4u) << waited.out;
+  for (const auto& line : lines) {
+    if (line[0] == "Laser") {
+      EXPECT_EQ(line[1], "still-waiting");
+      EXPECT_EQ(line[4], "the scheduler did not report the job: no answer");
+    }
+    if (line[0] == "Tinte") EXPECT_EQ(line[1], "unknown");
+    if (line[0] == "-Strich") EXPECT_EQ(line[1], "still-waiting");
+  }
+  EXPECT_EQ(std::count(watcher.calls.begin(), watcher.calls.end(), "Cancel -Strich 6"), 0);
+
+  // Stopped (SIGTERM): nothing more is submitted, and each printer says so.
+  const std::atomic<bool> stop{true};
+  StringOutput out, err;
+  EXPECT_EQ(RunSendCommand({"--wait", "Laser"}, login, catalog, spooler, watcher, out, err, &stop),
+            kExitStillWaiting);
+  EXPECT_NE(out.text.find("not submitted"), std::string::npos) << out.text;
 }
 
 // Options are read wherever they stand among the printers, in both their
@@ -223,13 +261,13 @@ TEST(SendOptions, AreReadWhereverTheyStandInEitherForm) {
 
 TEST_F(SendCommand, ListHelpAndVersion) {
   EXPECT_EQ(Send({"--list"}).out, "  Laser\n* Tinte\n  -Strich\n");
-  EXPECT_EQ(Send({"-U", "anna", "--list"}).status, kSendSucceeded);
+  EXPECT_EQ(Send({"-U", "anna", "--list"}).status, kExitSucceeded);
   EXPECT_EQ(login.user, "anna");
-  EXPECT_EQ(Send({"--list", "-Uben"}).status, kSendSucceeded);
+  EXPECT_EQ(Send({"--list", "-Uben"}).status, kExitSucceeded);
   EXPECT_EQ(login.user, "ben");
   EXPECT_EQ(Send({"--version"}).out, "Brisakett 1.00\n");
   const SendRun help = Send({"--help"});
-  EXPECT_EQ(help.status, kSendSucceeded);
+  EXPECT_EQ(help.status, kExitSucceeded);
   EXPECT_NE(help.out.find("Usage: brisakett-send [-U USER] [PRINTER]"), std::string::npos);
   EXPECT_TRUE(spooler.calls.empty());
 }

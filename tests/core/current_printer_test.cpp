@@ -9,9 +9,9 @@ namespace {
 using testing::FakeCatalog;
 
 bool Select(const PrinterCatalog& catalog, CurrentPrinter& current, const std::string& name,
-            std::string* unreachable = nullptr) {
+            ServerAnswer* asked = nullptr) {
   Deadline deadline(kServerPatience);
-  return SelectPrinter(catalog, current, name, deadline, unreachable);
+  return SelectPrinter(catalog, current, name, deadline, asked);
 }
 
 TEST(SelectPrinter, MatchesExactlyAndOnlyExactly) {
@@ -52,15 +52,20 @@ TEST(SelectPrinter, NamesAreComparedByteForByte) {
 TEST(SelectPrinter, AnUnansweredQuestionIsNoAnswerAndSaysWhy) {
   FakeCatalog catalog;
   catalog.names = {"Laser"};
-  catalog.failure = "The print server localhost cannot be reached.";
   CurrentPrinter current("Old");
-  std::string why;
-  EXPECT_FALSE(Select(catalog, current, "Laser", &why));
-  EXPECT_EQ(why, catalog.failure);
-  EXPECT_EQ(current.DeviceName(), "Old");
-  catalog.failure.clear();
-  EXPECT_TRUE(Select(catalog, current, "Laser", &why));
-  EXPECT_EQ(why, "");
+  ServerAnswer asked;
+  for (const ServerAnswer& failure :
+       {ServerAnswer{ServerVerdict::Unreachable, "The print server localhost cannot be reached."},
+        ServerAnswer{ServerVerdict::WantsPassword, "Unauthorized"}}) {
+    catalog.failure = failure;
+    EXPECT_FALSE(Select(catalog, current, "Laser", &asked));
+    EXPECT_EQ(asked.verdict, failure.verdict);
+    EXPECT_EQ(asked.reason, failure.reason);
+    EXPECT_EQ(current.DeviceName(), "Old");
+  }
+  catalog.failure = {};
+  EXPECT_TRUE(Select(catalog, current, "Laser", &asked));
+  EXPECT_TRUE(asked.Answered());
 }
 
 TEST(CurrentPrinter, StartsOnTheDefaultOrNone) {

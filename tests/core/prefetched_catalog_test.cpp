@@ -20,12 +20,12 @@ public:
       : login_(login), wantsPassword_(wantsPassword), questions_(questions) {}
 
   SpoolerAnswer<std::vector<std::string>> DeviceNames(Deadline&) const override {
-    if (!LoggedIn()) return {{}, "Unauthorized"};
-    return {{"Laser", "Tinte"}, {}};
+    if (!LoggedIn()) return ServerAnswer{ServerVerdict::WantsPassword, "Unauthorized"};
+    return std::vector<std::string>{"Laser", "Tinte"};
   }
   SpoolerAnswer<std::optional<std::string>> DefaultDeviceName(Deadline&) const override {
-    if (!LoggedIn()) return {std::nullopt, "Unauthorized"};
-    return {"Tinte", {}};
+    if (!LoggedIn()) return ServerAnswer{ServerVerdict::WantsPassword, "Unauthorized"};
+    return std::optional<std::string>("Tinte");
   }
 
 private:
@@ -107,7 +107,7 @@ public:
     log_.listAsked = true;
     log_.listAskedBeforeDefault = !log_.defaultAnswered;
     log_.changed.notify_all();
-    return {{"Laser"}, {}};
+    return std::vector<std::string>{"Laser"};
   }
   SpoolerAnswer<std::optional<std::string>> DefaultDeviceName(Deadline&) const override {
     std::unique_lock lock(log_.mutex);
@@ -117,7 +117,7 @@ public:
       log_.changed.wait_for(lock, std::chrono::milliseconds(10), [] { return false; });
     }
     log_.defaultAnswered = true;
-    return {"Laser", {}};
+    return std::optional<std::string>("Laser");
   }
 
 private:

@@ -77,7 +77,7 @@ TEST(CupsPrinterCatalog, ListsQueuesAndSavedInstancesAsCupsGetDests2Does) {
   }
   for (const std::string& name : asked) {
     const SpoolerAnswer<bool> installed = catalog.IsInstalled(name, deadline);
-    EXPECT_EQ(installed.failure, "") << name;
+    EXPECT_TRUE(installed.Answered()) << name << ": " << installed.reason;
     EXPECT_EQ(installed.value, std::find(listed.begin(), listed.end(), name) != listed.end())
         << "'" << name << "'";
   }

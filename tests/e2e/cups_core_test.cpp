@@ -112,7 +112,7 @@ TEST_F(WarmUpThroughCups, EveryPrinterReceivesTheExactStreamAsOneJob) {
 
 TEST_F(WarmUpThroughCups, JobIsNamedCommandPrintAndCountsOnePage) {
   const std::size_t jobsBefore = Cupsd().Jobs().size();
-  ASSERT_EQ(Submit(spooler_, "Alpha").status, JobResult::Status::Accepted);
+  ASSERT_TRUE(Submit(spooler_, "Alpha").accepted);
   ASSERT_TRUE(Cupsd().WaitForCompletedJobs(jobsBefore + 1, kJobTimeout)) << Cupsd().ErrorLog();
 
   const std::vector<SpooledJob> jobs = JobsAfter(Cupsd().Jobs(), jobsBefore);
@@ -184,7 +184,7 @@ TEST_F(WarmUpThroughCups, UnknownOrDifferentlyCasedNamesSendNothing) {
   }
 
   EXPECT_EQ(Cupsd().Jobs().size(), jobsBefore);
-  EXPECT_EQ(Submit(spooler_, "Delta").status, JobResult::Status::OpenFailed);
+  EXPECT_TRUE(Submit(spooler_, "Delta").failure.unknownPrinter);
   EXPECT_EQ(Cupsd().Jobs().size(), jobsBefore);
 }
 
@@ -217,8 +217,8 @@ public:
   FailingAtSpooler(Spooler& real, std::string failAt) : real_(real), failAt_(std::move(failAt)) {}
 
   std::unique_ptr<SpoolerPrinter> Open(const std::string& deviceName, Deadline& deadline,
-                                       std::string& unreachable) override {
-    std::unique_ptr<SpoolerPrinter> printer = real_.Open(deviceName, deadline, unreachable);
+                                       SpoolerFailure& failure) override {
+    std::unique_ptr<SpoolerPrinter> printer = real_.Open(deviceName, deadline, failure);
     if (!printer) return nullptr;
     return std::make_unique<Printer>(std::move(printer), failAt_);
   }
@@ -238,8 +238,9 @@ private:
     bool EndDoc() override { return failAt_ != "EndDoc" && real_->EndDoc(); }
     void Abort() override { real_->Abort(); }
     int JobId() const override { return real_->JobId(); }
-    Failure LastFailure() const override { return Failure::Refused; }
-    std::string LastError() const override { return "injected failure"; }
+    SpoolerFailure LastFailure() const override {
+      return ServerAnswer{ServerVerdict::Refused, "injected failure"};
+    }
 
   private:
     std::unique_ptr<SpoolerPrinter> real_;
@@ -258,7 +259,8 @@ TEST_F(WarmUpThroughCups, FailureAfterTheDataWasSentCancelsTheJobBeforeItPrints)
     FailingAtSpooler spooler(spooler_, failAt);
 
     const JobResult result = Submit(spooler, "Gamma");
-    EXPECT_EQ(result.status, JobResult::Status::Failed);
+    EXPECT_FALSE(result.accepted);
+    EXPECT_EQ(result.failure.verdict, ServerVerdict::Refused);
 
     const std::vector<SpooledJob> jobs = JobsAfter(Cupsd().Jobs(), jobsBefore);
     ASSERT_EQ(jobs.size(), 1u);
@@ -325,7 +327,7 @@ TEST_F(StoppedScheduler, ListsNothingAndAnswersQuicklyWithoutSuccess) {
   EXPECT_EQ(outcome.message, std::string(messages::kCommandFailed) +
                                  "\nThe print server localhost cannot be reached.");
   EXPECT_EQ(current.DeviceName(), "Alpha");
-  EXPECT_EQ(Submit(spooler_, "Alpha").status, JobResult::Status::Unreachable);
+  EXPECT_EQ(Submit(spooler_, "Alpha").failure.verdict, ServerVerdict::Unreachable);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
 
   EXPECT_TRUE(setup_->Printer("Alpha").Jobs().empty());

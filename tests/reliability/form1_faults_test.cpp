@@ -217,11 +217,13 @@ private slots:
     QCOMPARE(laser_->Jobs().size(), received + 1);  // retried, not repeated
   }
 
-  // The scheduler freezes at each request of a press in turn, the last
-  // (the document) included: the window answers within the bound with a
-  // failure that says why, and once the scheduler wakes nothing prints
-  // and no job is left queued. The press asks about two names (the one
-  // typed and the one to return to), creates the job and sends the data.
+  // The scheduler freezes at each request of a press in turn: the window
+  // answers within the bound with a failure that says why, and once the
+  // scheduler wakes nothing prints and no job is left queued. The press asks
+  // about the name typed, creates the job, sends the data, and only then
+  // asks whether the printer to return to is still installed: a freeze there
+  // leaves the job confirmed ("Kommando ausgeführt", and it prints) and the
+  // saved printer current.
   void schedulerStalledAtEachRequestClaimsNothing() {
     PrivateCupsdOptions tcp;
     tcp.listenOnTcp = true;
@@ -234,19 +236,26 @@ private slots:
 
     for (int stallAt = 1; stallAt <= 4; ++stallAt) {
       const QString trace = QString("stalled at request %1").arg(stallAt);
+      const bool jobConfirmed = stallAt == 4;
       Form1Program program;
       QCOMPARE(program.printer.DeviceName(), std::string("Laser"));
       proxy.StallAtRequest(stallAt);
       const Form1Program::Answer answer = program.PressOk("Spare");
       QVERIFY2(proxy.Stalled(), qPrintable(trace));
       QCOMPARE(answer.told,
-               QStringList{ServerFailure("127.0.0.1 did not answer within 3 seconds.")});
+               jobConfirmed
+                   ? QStringList{QString::fromUtf8("Kommando ausgeführt")}
+                   : QStringList{ServerFailure("127.0.0.1 did not answer within 3 seconds.")});
       QVERIFY2(answer.ms < kAnswerWithinMs, qPrintable(trace + QString(": %1 ms").arg(answer.ms)));
-      QVERIFY(program.form.AboutWindow() == nullptr);
+      QCOMPARE(program.form.AboutWindow() != nullptr, jobConfirmed);
       QCOMPARE(program.printer.DeviceName(), std::string("Laser"));
       qInfo("%s: answered in %lld ms", qPrintable(trace), answer.ms);
 
       proxy.Resume();
+      if (jobConfirmed) {
+        QVERIFY2(spare.WaitForJobs(1, 20s), qPrintable(trace));
+        continue;
+      }
       // Time for a woken scheduler to act on what it was sent.
       QVERIFY2(!spare.WaitForJobs(1, 3s), qPrintable(trace));
       for (const SpooledJob& job : setup->cupsd->Jobs()) {

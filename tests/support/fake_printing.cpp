@@ -26,8 +26,11 @@ public:
   bool EndPage() override { return Call("EndPage"); }
   bool EndDoc() override { return Call("EndDoc"); }
   void Abort() override { spooler_.calls.push_back("Abort"); }
-  Failure LastFailure() const override { return spooler_.failure; }
-  std::string LastError() const override { return lastError_; }
+  SpoolerFailure LastFailure() const override {
+    SpoolerFailure failure = spooler_.failure;
+    failure.reason = lastError_;
+    return failure;
+  }
   int JobId() const override { return jobId_; }
 
 private:
@@ -43,26 +46,44 @@ private:
   int jobId_ = 0;
 };
 
+class FakeFollower final : public JobFollower {
+public:
+  explicit FakeFollower(const FakeWatcher& watcher) : watcher_(watcher) {}
+
+  std::vector<SpoolerAnswer<JobLook>> Look(const std::vector<WatchedJob>& jobs,
+                                           Deadline&) override {
+    std::vector<SpoolerAnswer<JobLook>> answers;
+    for (const WatchedJob& job : jobs) {
+      watcher_.calls.push_back("Look " + job.deviceName + " " + std::to_string(job.jobId));
+      const auto look = watcher_.looks.find(job.deviceName);
+      answers.push_back(look == watcher_.looks.end() ? SpoolerAnswer<JobLook>() : look->second);
+    }
+    return answers;
+  }
+  ServerAnswer Cancel(const WatchedJob& job, Deadline&) override {
+    watcher_.calls.push_back("Cancel " + job.deviceName + " " + std::to_string(job.jobId));
+    return {};
+  }
+
+private:
+  const FakeWatcher& watcher_;
+};
+
 }  // namespace
 
 std::unique_ptr<SpoolerPrinter> FakeSpooler::Open(const std::string& deviceName, Deadline&,
-                                                  std::string&) {
+                                                  SpoolerFailure& failure) {
   calls.push_back("Open " + deviceName);
   if (std::find(openable.begin(), openable.end(), deviceName) == openable.end()) {
+    failure = SpoolerFailure(ServerAnswer{ServerVerdict::Refused, "unknown printer"}, true);
     return nullptr;
   }
   return std::make_unique<FakePrinter>(*this);
 }
 
-JobLook FakeWatcher::Look(const std::string& deviceName, int jobId) const {
-  calls.push_back("Look " + deviceName + " " + std::to_string(jobId));
-  const auto look = looks.find(deviceName);
-  return look == looks.end() ? JobLook{} : look->second;
-}
-
-bool FakeWatcher::Cancel(const std::string& deviceName, int jobId, std::string&) const {
-  calls.push_back("Cancel " + deviceName + " " + std::to_string(jobId));
-  return true;
+std::unique_ptr<JobFollower> FakeWatcher::Follow(std::chrono::milliseconds, Deadline&) const {
+  calls.push_back("Follow");
+  return std::make_unique<FakeFollower>(*this);
 }
 
 }  // namespace brisakett::testing

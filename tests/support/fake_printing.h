@@ -19,15 +19,15 @@ class FakeCatalog final : public PrinterCatalog {
 public:
   std::vector<std::string> names;
   std::optional<std::string> defaultName;
-  std::string failure;  // when set, every question goes unanswered with it
+  ServerAnswer failure;  // when not Confirmed, every question ends so
 
   SpoolerAnswer<std::vector<std::string>> DeviceNames(Deadline&) const override {
-    if (!failure.empty()) return {{}, failure};
-    return {names, {}};
+    if (!failure.Answered()) return failure;
+    return names;
   }
   SpoolerAnswer<std::optional<std::string>> DefaultDeviceName(Deadline&) const override {
-    if (!failure.empty()) return {std::nullopt, failure};
-    return {defaultName, {}};
+    if (!failure.Answered()) return failure;
+    return defaultName;
   }
 };
 
@@ -38,23 +38,23 @@ public:
   std::vector<std::string> calls;
   std::vector<std::string> openable;  // names Open succeeds for
   std::string failAt;                 // the call that fails, e.g. "StartPage"
-  SpoolerPrinter::Failure failure = SpoolerPrinter::Failure::Refused;  // how it fails
+  SpoolerFailure failure;              // how it fails; the reason is the call's own
   std::optional<std::size_t> shortWrite;
   std::vector<std::string> writes;
   int lastJobId = 0;  // StartDoc numbers the jobs 1, 2, ...
 
   std::unique_ptr<SpoolerPrinter> Open(const std::string& deviceName, Deadline& deadline,
-                                       std::string& unreachable) override;
+                                       SpoolerFailure& failure) override;
 };
 
-// Answers every look at a printer's job with the same JobLook.
+// Answers every look at a printer's job with the same answer.
 class FakeWatcher final : public JobWatcher {
 public:
-  std::map<std::string, JobLook> looks;  // by printer; Waiting for the others
-  mutable std::vector<std::string> calls;  // "Look NAME JOB", "Cancel NAME JOB"
+  std::map<std::string, SpoolerAnswer<JobLook>> looks;  // by printer; Waiting for the others
+  mutable std::vector<std::string> calls;  // "Follow", "Look NAME JOB", "Cancel NAME JOB"
 
-  JobLook Look(const std::string& deviceName, int jobId) const override;
-  bool Cancel(const std::string& deviceName, int jobId, std::string& why) const override;
+  std::unique_ptr<JobFollower> Follow(std::chrono::milliseconds forAtMost,
+                                      Deadline& deadline) const override;
 };
 
 }  // namespace brisakett::testing
