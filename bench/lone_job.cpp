@@ -24,5 +24,5 @@ int main(int argc, char** argv) {
   }
   const auto spooler = brisakett::MakeSystemSpooler(login);
   const brisakett::JobResult job = brisakett::SubmitWarmUpJob(*spooler, queue, deadline);
-  return job.status == brisakett::JobResult::Status::Accepted ? 0 : 1;
+  return job.accepted ? 0 : 1;
 }

@@ -18,6 +18,10 @@ constexpr int kPollMilliseconds = 100;
 
 // A wrong password is asked for again; after this many the request fails.
 constexpr int kPasswordTries = 3;
+// libcups sends a Basic password the server refused once more before it
+// asks for another, so each password may take two rounds; one more for
+// the first, unauthenticated request and one for a switch to TLS.
+constexpr int kRounds = 2 * kPasswordTries + 2;
 
 // Never the terminal: without a prompt of ours, a server that wants a
 // password is refused at once.
@@ -153,6 +157,7 @@ const char* CupsConnection::AskPassword(const char*, http_t*, const char*, const
   std::optional<std::string> password = self.login_.prompt->Ask(ServerName(), user);
   self.deadline_.Extend(Deadline::Clock::now() - asked);
   if (!password) return nullptr;
+  // libcups' own requests (cupsGetNamedDest) send it without Send.
   self.deadline_.AllowAtLeast(kPasswordVerdictPatience);
   // libcups reads the user name back after this callback.
   cupsSetUser(user.c_str());
@@ -187,7 +192,7 @@ bool CupsConnection::Send(ipp_t* request, const char* resource, std::string_view
   httpStatus_ = HTTP_STATUS_OK;
   bool answered = false;
   bool upgrade = false;
-  for (int round = 0; http_ && round <= kPasswordTries + 1; ++round) {
+  for (int round = 0; http_ && round < kRounds; ++round) {
     if (round > 0 && httpReconnect2(http_, std::max(Milliseconds(deadline_.Left()), 1), nullptr)) {
       (deadline_.Passed() ? timedOut_ : broken_) = true;
       break;
@@ -233,6 +238,9 @@ bool CupsConnection::Send(ipp_t* request, const char* resource, std::string_view
     } else if (httpStatus_ != HTTP_STATUS_UNAUTHORIZED ||
                cupsDoAuthentication(http_, "POST", resource) != 0) {
       break;
+    } else {
+      // A password goes out again: the server's verdict on it may be slow.
+      deadline_.AllowAtLeast(kPasswordVerdictPatience);
     }
     httpStatus_ = HTTP_STATUS_OK;
   }

@@ -287,7 +287,11 @@ PrintingSetup* CupsWithoutDefault::setup_ = nullptr;
 
 TEST_F(CupsWithoutDefault, NoPrinterIsCurrentAndTheChosenOneStaysCurrentAfterAWarmUp) {
   EXPECT_THAT(Listed(catalog_), ::testing::ElementsAre("Alpha"));
-  EXPECT_EQ(DefaultOf(catalog_), std::nullopt);
+  // The scheduler's word that there is none, not a question unanswered.
+  Deadline deadline(kServerPatience);
+  const SpoolerAnswer<std::optional<std::string>> none = catalog_.DefaultDeviceName(deadline);
+  EXPECT_TRUE(none.Answered()) << none.reason;
+  EXPECT_EQ(none.value, std::nullopt);
   CurrentPrinter current = CurrentPrinter::FromDefault(catalog_);
   EXPECT_FALSE(current.HasPrinter());
 
