@@ -4,13 +4,15 @@
 
 namespace brisakett {
 
-// Reads a job's state with GetJobW, and its printer's with GetPrinterW,
-// opening the printer afresh for each call, so that it can be used from
-// any thread.
+// Follows jobs by reading each one's state with GetJobW, and its printer's
+// with GetPrinterW, on each look, remembering for the run what the spooler
+// said of each job last: the Windows spooler forgets a job once it has
+// left the queue, and that memory is all that tells a printed job from
+// one deleted without a word.
 class Win32JobWatcher final : public JobWatcher {
 public:
-  JobLook Look(const std::string& deviceName, int jobId) const override;
-  bool Cancel(const std::string& deviceName, int jobId, std::string& why) const override;
+  std::unique_ptr<JobFollower> Follow(std::chrono::milliseconds forAtMost,
+                                      Deadline& deadline) const override;
 };
 
 }  // namespace brisakett

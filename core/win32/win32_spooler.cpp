@@ -3,9 +3,14 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include <optional>
+#include <utility>
+
 #include "win32/print_datatype.h"
-#include "win32/system_error_text.h"
+#include "win32/printer_handle.h"
+#include "win32/spooler_error.h"
 #include "win32/utf16.h"
+#include "win32/within_deadline.h"
 
 // wingdi.h makes StartDoc a macro for GDI's StartDocW; here it is the
 // SpoolerPrinter member.
@@ -16,8 +21,8 @@ namespace {
 
 class Win32Printer final : public SpoolerPrinter {
 public:
-  explicit Win32Printer(HANDLE handle) : handle_(handle) {}
-  ~Win32Printer() override { ClosePrinter(handle_); }
+  Win32Printer(PrinterHandle printer, std::string server)
+      : printer_(std::move(printer)), handle_(printer_.Get()), server_(std::move(server)) {}
 
   Win32Printer(const Win32Printer&) = delete;
   Win32Printer& operator=(const Win32Printer&) = delete;
@@ -67,32 +72,42 @@ public:
   }
 
   int JobId() const override { return static_cast<int>(jobId_); }
-  // The local spooler refuses or loses nothing in between: a failure is
-  // its answer.
-  Failure LastFailure() const override { return Failure::Refused; }
-  std::string LastError() const override { return lastError_; }
+  SpoolerFailure LastFailure() const override { return lastFailure_; }
 
 private:
   // Reads the reason at once, before another call can overwrite it.
   bool Failed() {
-    lastError_ = SystemErrorText(GetLastError());
+    lastFailure_ = SpoolerFailureOf(GetLastError(), server_);
     return false;
   }
 
+  PrinterHandle printer_;
   HANDLE handle_;
+  std::string server_;
   DWORD jobId_ = 0;
   bool documentOpen_ = false;
-  std::string lastError_;
+  SpoolerFailure lastFailure_;
 };
 
 }  // namespace
 
-std::unique_ptr<SpoolerPrinter> Win32Spooler::Open(const std::string& deviceName, Deadline&,
-                                                   std::string&) {
-  std::wstring name = WideFromUtf8(deviceName);
-  HANDLE handle = nullptr;
-  if (!OpenPrinterW(name.data(), &handle, nullptr)) return nullptr;
-  return std::make_unique<Win32Printer>(handle);
+// Opening a printer connection asks its print server, which may be down
+// or silent; the deadline bounds the wait. The writing that follows goes to
+// the local spooler's copy of the job and is left direct.
+std::unique_ptr<SpoolerPrinter> Win32Spooler::Open(const std::string& deviceName,
+                                                   Deadline& deadline, SpoolerFailure& failure) {
+  const std::string server = PrintServerOf(deviceName);
+  std::optional<PrinterOpening> opened =
+      WithinDeadline(deadline, [deviceName] { return OpenPrinterNamed(deviceName); });
+  if (!opened) {
+    failure = SpoolerTimedOut(server);
+    return nullptr;
+  }
+  if (!opened->printer) {
+    failure = SpoolerFailureOf(opened->error, server);
+    return nullptr;
+  }
+  return std::make_unique<Win32Printer>(std::move(opened->printer), server);
 }
 
 }  // namespace brisakett
