@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string>
 
 namespace brisakett {
 
@@ -44,5 +45,12 @@ inline constexpr std::chrono::seconds kAnswerBound{5};
 // failure delay (3.5 to 4.3 s measured), which must not read as an outage.
 // Each password given adds this to the bound.
 inline constexpr std::chrono::seconds kPasswordVerdictPatience{10};
+
+// What the user reads when the print server gave no answer in time.
+inline std::string NoAnswerInTime(const std::string& server) {
+  return "The print server " + server + " did not answer within " +
+         std::to_string(std::chrono::duration_cast<std::chrono::seconds>(kServerPatience).count()) +
+         " seconds.";
+}
 
 }  // namespace brisakett

@@ -298,13 +298,7 @@ ipp_t* CupsConnection::Parse(const std::string& body) {
 
 ServerAnswer CupsConnection::Failure() const {
   const std::string server = "The print server " + ServerName();
-  if (timedOut_) {
-    return {ServerVerdict::TimedOut,
-            server + " did not answer within " +
-                std::to_string(
-                    std::chrono::duration_cast<std::chrono::seconds>(kServerPatience).count()) +
-                " seconds."};
-  }
+  if (timedOut_) return {ServerVerdict::TimedOut, NoAnswerInTime(ServerName())};
   if (!http_ || unresolved_) return {ServerVerdict::Unreachable, server + " cannot be reached."};
   if (broken_ || httpStatus_ == HTTP_STATUS_ERROR) {
     return {ServerVerdict::Unreachable, server + " broke off the connection."};

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <chrono>
-
 #include "win32/system_error_text.h"
 
 namespace brisakett {
@@ -62,11 +60,7 @@ SpoolerFailure SpoolerFailureOf(unsigned long code, const std::string& server) {
 }
 
 ServerAnswer SpoolerTimedOut(const std::string& server) {
-  return {ServerVerdict::TimedOut,
-          "The print server " + server + " did not answer within " +
-              std::to_string(
-                  std::chrono::duration_cast<std::chrono::seconds>(kServerPatience).count()) +
-              " seconds."};
+  return {ServerVerdict::TimedOut, NoAnswerInTime(server)};
 }
 
 }  // namespace brisakett
