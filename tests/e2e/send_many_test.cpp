@@ -172,9 +172,9 @@ TEST(SendMany, WaitAsksEachPrinterUntilItReportsReady) {
   REQUIRE_SCHEDULER(*setup);
   std::string why;
   using testing::SimulatedPrinter;
-  const auto warming = testing::PrivateSnmpd::Start("127.0.0.5", SimulatedPrinter::WarmsUpAfterJob, &why, 3);
-  const auto door = testing::PrivateSnmpd::Start("127.0.0.6", SimulatedPrinter::DoorOpen, &why);
-  const auto forever = testing::PrivateSnmpd::Start("127.0.0.7", SimulatedPrinter::WarmsUpForever, &why);
+  const auto warming = testing::PrivateSnmpd::Start({"127.0.0.5"}, SimulatedPrinter::WarmsUpAfterJob, &why, 3);
+  const auto door = testing::PrivateSnmpd::Start({"127.0.0.6"}, SimulatedPrinter::DoorOpen, &why);
+  const auto forever = testing::PrivateSnmpd::Start({"127.0.0.7"}, SimulatedPrinter::WarmsUpForever, &why);
   REQUIRE_AGENTS(warming && door && forever, why);
   // "Silent" has no agent at all: its device never answers SNMP.
   for (const auto& [queue, address] : {std::pair{"Warming", "127.0.0.5"}, std::pair{"Door", "127.0.0.6"},

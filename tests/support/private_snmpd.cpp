@@ -1,5 +1,6 @@
 #include "private_snmpd.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -53,9 +54,13 @@ std::string Script(SimulatedPrinter printer, const std::string& folder, int warm
 
 }  // namespace
 
-std::unique_ptr<PrivateSnmpd> PrivateSnmpd::Start(const std::string& address,
+std::unique_ptr<PrivateSnmpd> PrivateSnmpd::Start(const std::vector<std::string>& addresses,
                                                   SimulatedPrinter printer, std::string* why,
                                                   int warmUpSeconds) {
+  std::string listen;
+  for (const std::string& address : addresses) {
+    listen += (listen.empty() ? "udp:" : ",udp:") + address + ":161";
+  }
   const std::string snmpd = FindProgram("snmpd");
   if (snmpd.empty()) {
     if (why) *why = "snmpd is not installed";
@@ -71,7 +76,7 @@ std::unique_ptr<PrivateSnmpd> PrivateSnmpd::Start(const std::string& address,
   const std::string& folder = agent->folder_;
   std::ofstream(folder + "/printer.sh") << Script(printer, folder, warmUpSeconds);
   std::ofstream(folder + "/snmpd.conf")
-      << "agentAddress udp:" << address << ":161\n"
+      << "agentAddress " << listen << "\n"
       << "rocommunity public 127.0.0.0/8\n"
       << "pass .1.3.6.1.2.1.25 /bin/sh " << folder << "/printer.sh\n"
       // Its saved state stays in its folder, not /var/lib/snmp.
@@ -96,7 +101,7 @@ std::unique_ptr<PrivateSnmpd> PrivateSnmpd::Start(const std::string& address,
     std::this_thread::sleep_for(20ms);
   }
   if (why) {
-    *why = "snmpd did not start on " + address + ":161" +
+    *why = "snmpd did not start on " + listen +
            (geteuid() != 0 ? " (port 161 needs root)" : "") + ":\n" + ReadWhole(folder + "/output") +
            ReadWhole(folder + "/log");
   }
@@ -114,7 +119,17 @@ PrivateSnmpd::~PrivateSnmpd() {
   std::filesystem::remove_all(folder_, ignored);
 }
 
-void PrivateSnmpd::JobArrived() const { std::ofstream(folder_ + "/job") << "job\n"; }
+void PrivateSnmpd::JobArrived() const {
+  // The first job starts the warm-up; later ones find it under way.
+  const std::string stamp = folder_ + "/job";
+  const int fd = open(stamp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd >= 0) close(fd);
+}
+
+void PrivateSnmpd::Rest() const {
+  std::error_code ignored;
+  std::filesystem::remove(folder_ + "/job", ignored);
+}
 
 void PrivateSnmpd::Freeze() const { kill(pid_, SIGSTOP); }
 
