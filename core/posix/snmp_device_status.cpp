@@ -46,8 +46,10 @@ void InitNetSnmpOnce() {
     netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
     netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
     netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_LOAD_HOST_FILES, 1);
-    netsnmp_ds_set_string(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_MIBDIRS, "");
-    init_snmp("brisakett");
+    // Nor MIB files (init_snmp would read them, and say on standard error
+    // which are missing): the transports are all it needs.
+    snmp_disable_stderrlog();
+    netsnmp_tdomain_init();
   });
 }
 
