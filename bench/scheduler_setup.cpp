@@ -11,13 +11,14 @@ namespace fs = std::filesystem;
 
 // What lpadmin -p NAME -E -v URI -m raw leaves in printers.conf, less the
 // fields the scheduler fills in itself (UUID, state times).
-std::string PrinterEntry(const std::string& name, int id, std::uint16_t port, bool isDefault) {
+std::string PrinterEntry(const std::string& name, int id, const std::string& host,
+                         std::uint16_t port, bool isDefault) {
   const char* tag = isDefault ? "DefaultPrinter" : "Printer";
   std::ostringstream entry;
   entry << '<' << tag << ' ' << name << ">\n"
         << "PrinterId " << id << "\n"
         << "Info " << name << "\n"
-        << "DeviceURI socket://127.0.0.1:" << port << "\n"
+        << "DeviceURI socket://" << host << ":" << port << "\n"
         << "State Idle\n"
         << "Type 4\n"
         << "Accepting Yes\n"
@@ -68,13 +69,14 @@ bool RestartLikeAnInstalledScheduler(testing::PrivateCupsd& cupsd, std::string* 
 }
 
 bool RestartWithQueues(testing::PrivateCupsd& cupsd, int count, std::uint16_t port,
-                       std::string* why) {
+                       std::string* why, const std::function<std::string(int)>& hostOf) {
   cupsd.Stop();
   const fs::path conf = fs::path(cupsd.Folder()) / "conf";
   std::ofstream printers(conf / "printers.conf", std::ios::trunc);
   printers << "NextPrinterId " << count + 1 << "\n";
   for (int number = 1; number <= count; ++number) {
-    printers << PrinterEntry(BenchQueueName(number), number, port, number == count);
+    printers << PrinterEntry(BenchQueueName(number), number, hostOf ? hostOf(number) : "127.0.0.1",
+                             port, number == count);
   }
   printers.close();
   if (!printers || !ConfigureLikeAnInstalledScheduler((conf / "cupsd.conf").string())) {

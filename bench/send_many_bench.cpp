@@ -10,7 +10,14 @@
 // checks that each queue got exactly one job of the warm-up bytes. Prints
 // one Markdown table of medians.
 //
-//   brisakett-send-many-bench [--rounds N] [--queues N]
+// Then, with N printers (default 300) each on a loopback address of its
+// own, all warming up for a few seconds after their first job (one shared
+// state, told by three snmpd agents that each answer for a third of the
+// addresses): `brisakett-send --all --wait` until every printer reports
+// ready, against `brisakett-send --all` submitting alone. Needs root (SNMP
+// port 161); `--ready-printers 0` leaves it out.
+//
+//   brisakett-send-many-bench [--rounds N] [--queues N] [--ready-printers N]
 
 #include <algorithm>
 #include <chrono>
@@ -22,8 +29,14 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
 #include "capture_server.h"
+#include "child_process.h"
 #include "private_cupsd.h"
+#include "private_snmpd.h"
 #include "scheduler_setup.h"
 #include "timed_process.h"
 #include "warmup_stream.h"
@@ -36,7 +49,13 @@ using namespace std::chrono_literals;
 struct Settings {
   int rounds = 5;
   int queues = 200;
+  int readyPrinters = 300;
 };
+
+// How long the simulated printers warm up after their first job, in the
+// agents' whole seconds, and how often brisakett-send asks them again.
+constexpr int kWarmUpSeconds = 4;
+constexpr double kAskAgainMs = 1000;
 
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
@@ -74,6 +93,83 @@ int LastJobId(const testing::PrivateCupsd& cupsd) {
   return last;
 }
 
+std::string PrinterAddress(int number) {
+  return "127.0." + std::to_string(1 + (number - 1) / 250) + "." + std::to_string(1 + (number - 1) % 250);
+}
+
+// Every printer woken and followed to "ready" against submitting alone.
+void ReadyFigure(const Settings& settings) {
+  const int count = settings.readyPrinters;
+  std::vector<std::vector<std::string>> agentAddresses(3);
+  for (int number = 1; number <= count; ++number) {
+    agentAddresses[(number - 1) % 3].push_back(PrinterAddress(number));
+  }
+  std::string why;
+  std::vector<std::unique_ptr<testing::PrivateSnmpd>> agents;
+  for (const auto& addresses : agentAddresses) {
+    agents.push_back(testing::PrivateSnmpd::Start(
+        addresses, testing::SimulatedPrinter::WarmsUpAfterJob, &why, kWarmUpSeconds));
+    if (!agents.back()) Fail("no snmpd: " + why);
+  }
+  constexpr std::uint16_t kPort = 9100;
+  std::vector<std::unique_ptr<tools::CaptureServer>> printers;
+  for (int number = 1; number <= count; ++number) {
+    printers.push_back(std::make_unique<tools::CaptureServer>(
+        kPort,
+        [&agents](std::size_t, const std::string&) {
+          for (const auto& agent : agents) agent->JobArrived();
+        },
+        PrinterAddress(number)));
+  }
+  auto cupsd = testing::PrivateCupsd::Start(&why);
+  if (!cupsd || !bench::RestartWithQueues(*cupsd, count, kPort, &why, PrinterAddress)) {
+    Fail("no private scheduler: " + why);
+  }
+  const auto rest = [&](std::size_t jobsSoFar) {
+    if (!cupsd->WaitForCompletedJobs(jobsSoFar, 600s)) Fail("the jobs did not all complete");
+    for (const auto& agent : agents) agent->Rest();
+  };
+
+  std::vector<double> submitMs, readyMs, slowestReady;
+  std::size_t jobs = 0;
+  for (int round = 0; round < settings.rounds; ++round) {
+    rest(jobs);
+    const bench::TimedRun submit = bench::RunTimed({BRISAKETT_SEND_PATH, "--all"});
+    if (submit.exitStatus != 0) Fail("brisakett-send --all exited with " + std::to_string(submit.exitStatus));
+    submitMs.push_back(submit.Ms());
+    jobs += count;
+    rest(jobs);
+
+    const std::int64_t start = bench::MonotonicNs();
+    const testing::SeparateProgramRun run = testing::RunProgramApart(
+        {BRISAKETT_SEND_PATH, "--all", "--wait", "--json", "--timeout", "120"});
+    readyMs.push_back(double(bench::MonotonicNs() - start) / 1e6);
+    jobs += count;
+    if (run.exitStatus != 0) Fail("brisakett-send --all --wait exited with " + std::to_string(run.exitStatus) + ": " + run.out.substr(0, 400) + run.err);
+    std::istringstream lines(run.out);
+    int ready = 0;
+    double slowest = 0;
+    for (std::string line; std::getline(lines, line);) {
+      const nlohmann::json object = nlohmann::json::parse(line);
+      if (object["outcome"] != "ready") Fail("not ready: " + line);
+      ++ready;
+      slowest = std::max(slowest, object["ready_seconds"].get<double>());
+    }
+    if (ready != count) Fail(std::to_string(ready) + " of " + std::to_string(count) + " printers reported");
+    slowestReady.push_back(slowest * 1000);
+  }
+
+  std::printf("\n%d printers on addresses of their own, warming up for %d s (counted in the "
+              "agents' whole seconds) from their first job, three snmpd agents; asked again every "
+              "%.0f ms; %d rounds, medians. Every printer reported ready in every round.\n\n",
+              count, kWarmUpSeconds, kAskAgainMs, settings.rounds);
+  std::printf("| Waking %d printers | Time |\n|---|---:|\n", count);
+  std::printf("| `brisakett-send --all`, submitting alone | %.0f ms |\n", Median(submitMs));
+  std::printf("| `brisakett-send --all --wait`, until all ready | %.0f ms |\n", Median(readyMs));
+  std::printf("| its slowest `ready_seconds` | %.0f ms |\n", Median(slowestReady));
+  std::printf("| floor: warm-up plus one interval | %.0f ms |\n", kWarmUpSeconds * 1000 + kAskAgainMs);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -81,6 +177,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--rounds") == 0) settings.rounds = std::atoi(argv[i + 1]);
     if (std::strcmp(argv[i], "--queues") == 0) settings.queues = std::atoi(argv[i + 1]);
+    if (std::strcmp(argv[i], "--ready-printers") == 0) settings.readyPrinters = std::atoi(argv[i + 1]);
   }
   if (settings.rounds < 1 || settings.queues < 1) Fail("--rounds and --queues must be positive");
 
@@ -147,5 +244,6 @@ int main(int argc, char** argv) {
     const double ms = Median(contender.ms);
     std::printf("| %s | %.0f ms | %.2f |\n", contender.label.c_str(), ms, ms / sequential);
   }
+  if (settings.readyPrinters > 0) ReadyFigure(settings);
   return 0;
 }

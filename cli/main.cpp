@@ -32,6 +32,7 @@ int wmain(int argc, wchar_t** argv) {
 #include <csignal>
 
 #include "file_descriptor_output.h"
+#include "system_device_status.h"
 #include "terminal_password_prompt.h"
 
 namespace {
@@ -62,9 +63,11 @@ int main(int argc, char** argv) {
   const auto printers = brisakett::MakeSystemPrinterCatalog(login);
   const auto spooler = brisakett::MakeSystemSpooler(login);
   const auto watcher = brisakett::MakeSystemJobWatcher(login);
+  const auto locator = brisakett::MakeSystemDeviceLocator(login);
+  const auto deviceStatus = brisakett::MakeSystemDeviceStatusSource();
   brisakett::FileDescriptorOutput out(STDOUT_FILENO);
   brisakett::FileDescriptorOutput err(STDERR_FILENO);
   return brisakett::RunSendCommand({argv + 1, argv + argc}, login, *printers, *spooler, *watcher,
-                                   out, err, &stopAsked);
+                                   out, err, &stopAsked, locator.get(), deviceStatus.get());
 }
 #endif

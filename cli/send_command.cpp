@@ -25,8 +25,9 @@ constexpr const char* kUsage =
     "  --all               wake every listed printer (saved instances, which are\n"
     "                      the same queue again, are left out)\n"
     "  --jobs N            submit up to N jobs at the same time (1 to 64, default 8)\n"
-    "  --wait              follow the accepted jobs until the printer has each, for\n"
-    "                      up to 120 seconds from the start, and report what\n"
+    "  --wait              follow the accepted jobs until the printer has each, then\n"
+    "                      ask each printer (SNMP) until it reports itself ready,\n"
+    "                      for up to 120 seconds from the start, and report what\n"
     "                      became of each\n"
     "  --timeout SECONDS   --wait, for up to SECONDS (0 to 86400; also\n"
     "                      --wait=SECONDS); SIGTERM or SIGINT ends the wait early,\n"
@@ -34,6 +35,8 @@ constexpr const char* kUsage =
     "  --cancel-on-timeout with --wait: cancel a job still waiting at the end;\n"
     "                      otherwise it stays queued and wakes the printer later\n"
     "  --json              one JSON object per printer instead of text lines\n"
+    "  --snmp-community NAME  the SNMP v1/v2c community --wait asks the printers\n"
+    "                      with (default public)\n"
     "  -U USER             the user name to give the print server (by default the\n"
     "                      login name); a server that wants a password asks for it\n"
     "                      on the terminal, and without one the job is refused\n"
@@ -49,7 +52,20 @@ constexpr const char* kUsage =
     "  NAME  OUTCOME  JOB-ID  SECONDS  REASON\n"
     "('-' for no job id or reason), then a line \"summary: ...\". OUTCOME is one of\n"
     "  sent               the spooler accepted the job (not followed)\n"
-    "  delivered          --wait: the job completed; the printer has it\n"
+    "  ready              --wait: the printer has the job and reports itself idle or\n"
+    "                     printing; SECONDS is from submitting to ready, REASON\n"
+    "                     a warning such as low toner\n"
+    "  warming-up         --wait: the printer has the job and was still warming up\n"
+    "                     (or in power save) when time ran out\n"
+    "  needs-attention    --wait: the printer has the job but reports what keeps\n"
+    "                     it from printing: door open, jammed, no paper, no\n"
+    "                     toner, offline, service requested, or the device down\n"
+    "  delivered          --wait: the job completed; the printer has it, and\n"
+    "                     REASON says why its status is not known: \"the printer\n"
+    "                     does not report its status\" (no SNMP answer within\n"
+    "                     about 3 s, or not a network printer this machine can\n"
+    "                     ask: USB, file, class, dnssd://, or a localhost device\n"
+    "                     of a remote print server)\n"
     "  still-waiting      --wait: time ran out before the printer had the job;\n"
     "                     REASON gives the spooler's cause: queue stopped, job\n"
     "                     held, printer not reachable, or sending to the printer\n"
@@ -64,21 +80,25 @@ constexpr const char* kUsage =
     "  refused            the spooler did not accept the whole job\n"
     "  unreachable        the print server cannot be reached or did not answer\n"
     "With --json each line is {\"name\", \"outcome\", \"job_id\", \"reason\",\n"
-    "\"seconds\", \"cancelled\"} and there is no summary.\n"
+    "\"seconds\", \"ready_seconds\", \"device_status\", \"cancelled\"} and there is no\n"
+    "summary; \"seconds\" is from submitting to delivered, \"ready_seconds\" to\n"
+    "ready (else null), \"device_status\" what the printer said of itself (else\n"
+    "null).\n"
     "\n"
     "Exit status:\n"
     "  0  sent: the print server confirmed it has the whole job (or, with --wait,\n"
-    "     the printer has it)\n"
+    "     the printer has it: ready or delivered)\n"
     "  1  the print server refused the job or the question, or wanted a password\n"
     "     that was not given (its reason is shown)\n"
     "  2  wrong usage\n"
     "  3  no printer of that name, no default printer (--all: none listed)\n"
     "  4  the print server cannot be reached or did not answer in time\n"
-    "  5  --wait: still waiting when time ran out\n"
+    "  5  --wait: still waiting, or still warming up, when time ran out\n"
     "  6  --wait: failed at the printer\n"
+    "  7  --wait: needs attention\n"
     "  8  --wait: unknown\n"
     "With several printers the status is the worst of their outcomes, from best\n"
-    "to worst: 0, 5, 8, 3, 6, 1, 4.\n"
+    "to worst: 0, 5, 7, 8, 3, 6, 1, 4.\n"
     "Every answer waits at most 5 seconds for the print server, plus 10 seconds\n"
     "after each password given; with --wait, the run ends within its time and\n"
     "those 5 seconds.\n";
@@ -129,12 +149,15 @@ int AnswerAsTheWindow(const PrinterWakeReport& report, bool theDefault, TextOutp
 
 int Wake(const SendOptions& options, const PrinterCatalog& printers, Spooler& spooler,
          const JobWatcher& watcher, const std::atomic<bool>* stop, TextOutput& out,
-         TextOutput& err) {
+         TextOutput& err, const DeviceLocator* locator, const DeviceStatusSource* deviceStatus) {
   WakeSettings settings;
   settings.parallel = options.jobs;
   if (options.waitSeconds) settings.follow = std::chrono::seconds(*options.waitSeconds);
   settings.cancelOnTimeout = options.cancelOnTimeout;
   settings.stop = stop;
+  settings.locator = locator;
+  settings.deviceStatus = deviceStatus;
+  settings.snmpCommunity = options.snmpCommunity;
 
   Deadline deadline(kServerPatience);
   std::vector<std::string> targets;
@@ -182,7 +205,8 @@ int Wake(const SendOptions& options, const PrinterCatalog& printers, Spooler& sp
 
 int RunSendCommand(const std::vector<std::string>& arguments, SpoolerLogin& login,
                    const PrinterCatalog& printers, Spooler& spooler, const JobWatcher& watcher,
-                   TextOutput& out, TextOutput& err, const std::atomic<bool>* stop) {
+                   TextOutput& out, TextOutput& err, const std::atomic<bool>* stop,
+                   const DeviceLocator* locator, const DeviceStatusSource* deviceStatus) {
   std::string problem;
   const std::optional<SendOptions> options = ParseSendOptions(arguments, problem);
   if (!options) return UsageError(err, problem);
@@ -199,7 +223,7 @@ int RunSendCommand(const std::vector<std::string>& arguments, SpoolerLogin& logi
     case SendOptions::Action::Wake:
       break;
   }
-  return Wake(*options, printers, spooler, watcher, stop, out, err);
+  return Wake(*options, printers, spooler, watcher, stop, out, err, locator, deviceStatus);
 }
 
 }  // namespace brisakett

@@ -24,6 +24,7 @@ enum LongOption : int {
   kTimeout,
   kCancelOnTimeout,
   kJson,
+  kSnmpCommunity,
 };
 
 constexpr option kLongOptions[] = {
@@ -38,6 +39,7 @@ constexpr option kLongOptions[] = {
     {"timeout", required_argument, nullptr, kTimeout},
     {"cancel-on-timeout", no_argument, nullptr, kCancelOnTimeout},
     {"json", no_argument, nullptr, kJson},
+    {"snmp-community", required_argument, nullptr, kSnmpCommunity},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -129,12 +131,13 @@ std::optional<SendOptions> ParseSendOptions(const std::vector<std::string>& argu
       return std::nullopt;
     }
     const bool givesTime = code == kTimeout || (code == kWait && optarg != nullptr);
-    if (code == 'U' || code == kJobs || givesTime) {
+    if (code == 'U' || code == kJobs || code == kSnmpCommunity || givesTime) {
       const int value = givesTime ? kTimeout : code;
       // Which of two values would be meant?
       if (std::find(valuesGiven.begin(), valuesGiven.end(), value) != valuesGiven.end()) {
         problem = code == 'U'      ? std::string("-U is given twice")
                   : code == kJobs ? std::string("--jobs is given twice")
+                  : code == kSnmpCommunity ? std::string("--snmp-community is given twice")
                                   : std::string("the time to wait is given twice");
         return std::nullopt;
       }
@@ -184,6 +187,13 @@ std::optional<SendOptions> ParseSendOptions(const std::vector<std::string>& argu
         break;
       case kJson:
         options.json = true;
+        break;
+      case kSnmpCommunity:
+        if (*optarg == '\0') {
+          problem = "--snmp-community needs a name";
+          return std::nullopt;
+        }
+        options.snmpCommunity = optarg;
         break;
     }
   }

@@ -18,6 +18,7 @@ struct SendOptions {
   bool cancelOnTimeout = false;
   bool json = false;
   std::optional<std::string> user;  // -U
+  std::string snmpCommunity = "public";  // for asking each printer its status (--wait)
 
   // True when the run names one printer (or none, the default) and asks for
   // nothing more: it answers in the window's words, as brisakett-send always did.

@@ -40,6 +40,11 @@ void WakeReportWriter::Add(const PrinterWakeReport& report) {
         {"job_id", report.jobId > 0 ? nlohmann::json(report.jobId) : nlohmann::json()},
         {"reason", report.reason},
         {"seconds", std::round(report.seconds * 1000) / 1000},
+        {"ready_seconds", report.readySeconds
+                              ? nlohmann::json(std::round(*report.readySeconds * 1000) / 1000)
+                              : nlohmann::json()},
+        {"device_status",
+         report.deviceStatus.empty() ? nlohmann::json() : nlohmann::json(report.deviceStatus)},
         {"cancelled", report.cancelled},
     };
     // Names and reasons come from the spooler as bytes; any that are not
@@ -51,7 +56,7 @@ void WakeReportWriter::Add(const PrinterWakeReport& report) {
   if (report.cancelled) reason += reason.empty() ? "job cancelled" : "; job cancelled";
   out_.Write(Field(report.name) + '\t' + OutcomeKeyword(report.outcome) + '\t' +
              (report.jobId > 0 ? std::to_string(report.jobId) : "-") + '\t' +
-             Seconds(report.seconds) + '\t' + Field(reason) + '\n');
+             Seconds(report.readySeconds.value_or(report.seconds)) + '\t' + Field(reason) + '\n');
 }
 
 void WakeReportWriter::Finish() {

@@ -12,8 +12,10 @@ namespace brisakett {
 //
 // Text: NAME, OUTCOME, JOB ID, SECONDS and REASON, separated by tabs, "-"
 // for a missing job id or reason; at the end a summary line.
-// JSON: one object per line, {"name", "outcome", "job_id", "reason",
-// "seconds", "cancelled"}, and no summary.
+// SECONDS is to ready for a printer that reported ready, else to the
+// outcome. JSON: one object per line, {"name", "outcome", "job_id",
+// "reason", "seconds", "ready_seconds", "device_status", "cancelled"},
+// and no summary.
 class WakeReportWriter {
 public:
   WakeReportWriter(TextOutput& out, bool json) : out_(out), json_(json) {}

@@ -6,14 +6,15 @@
 namespace brisakett {
 namespace {
 
-// From best to worst: a job still waiting will print when its queue
-// resumes; one whose end nobody saw may have printed; a name that is not
+// From best to worst: a job still waiting (or a printer still warming up)
+// will print when its queue resumes; a printer that needs a hand is up and
+// says what to fix; a job whose end nobody saw may have printed; a name that is not
 // listed wakes nothing until it is fixed; a job the printer lost, or one
 // the spooler never took, is a failure; a print server that cannot be
 // reached takes nothing at all.
-constexpr int kBestToWorst[] = {kExitSucceeded,     kExitStillWaiting,    kExitUnknown,
-                                kExitNotRecognized, kExitFailedAtPrinter, kExitRefused,
-                                kExitUnreachable};
+constexpr int kBestToWorst[] = {kExitSucceeded,      kExitStillWaiting, kExitNeedsAttention,
+                                kExitUnknown,        kExitNotRecognized, kExitFailedAtPrinter,
+                                kExitRefused,        kExitUnreachable};
 
 int Rank(int status) {
   return static_cast<int>(std::find(std::begin(kBestToWorst), std::end(kBestToWorst), status) -
@@ -34,9 +35,13 @@ int ExitStatusOf(WakeOutcome outcome) {
   switch (outcome) {
     case WakeOutcome::Sent:
     case WakeOutcome::Delivered:
+    case WakeOutcome::Ready:
       return kExitSucceeded;
     case WakeOutcome::StillWaiting:
+    case WakeOutcome::WarmingUp:
       return kExitStillWaiting;
+    case WakeOutcome::NeedsAttention:
+      return kExitNeedsAttention;
     case WakeOutcome::Unknown:
       return kExitUnknown;
     case WakeOutcome::FailedAtPrinter:
@@ -59,6 +64,12 @@ const char* OutcomeKeyword(WakeOutcome outcome) {
       return "sent";
     case WakeOutcome::Delivered:
       return "delivered";
+    case WakeOutcome::Ready:
+      return "ready";
+    case WakeOutcome::WarmingUp:
+      return "warming-up";
+    case WakeOutcome::NeedsAttention:
+      return "needs-attention";
     case WakeOutcome::StillWaiting:
       return "still-waiting";
     case WakeOutcome::Unknown:

@@ -7,7 +7,10 @@ namespace brisakett {
 // What became of one printer's wake-up.
 enum class WakeOutcome {
   Sent,             // the spooler accepted the job; it was not followed
-  Delivered,        // followed until the printer took it
+  Delivered,        // followed until the printer took it (and its status, if it tells, was read)
+  Ready,            // delivered, and the device then reported itself ready
+  WarmingUp,        // delivered, and the device still warming up when time ran out
+  NeedsAttention,   // delivered, and the device reports what keeps it from printing
   StillWaiting,     // followed, and still queued or retrying when time ran out
   Unknown,          // followed, and gone from the spooler without a word of how it ended
   FailedAtPrinter,  // followed, and aborted, cancelled or refused by the printer
@@ -25,6 +28,7 @@ enum ExitStatus : int {
   kExitUnreachable = 4,      // the print server cannot be reached or does not answer
   kExitStillWaiting = 5,     // --wait: the job was still queued when time ran out
   kExitFailedAtPrinter = 6,  // --wait: the spooler aborted or cancelled the job
+  kExitNeedsAttention = 7,   // --wait: the printer reports a door open, a jam, no paper...
   kExitUnknown = 8,          // --wait: the job vanished without a word of how it ended
 };
 
@@ -37,7 +41,7 @@ int ExitStatusOfFailure(const ServerAnswer& failure);
 
 int ExitStatusOf(WakeOutcome outcome);
 // The worse of two exit statuses of the same run, from best to worst:
-// 0, 5, 8, 3, 6, 1, 4.
+// 0, 5, 7, 8, 3, 6, 1, 4.
 int WorseExitStatus(int a, int b);
 
 // The word for an outcome in brisakett-send's report lines.

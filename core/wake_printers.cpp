@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "messages.h"
+#include "ready_watch.h"
 #include "warmup_job.h"
 
 namespace brisakett {
@@ -131,9 +132,13 @@ void WakePrinters(const std::vector<std::string>& deviceNames, const PrinterCata
 
   // Made before any job exists, so that nothing said about the jobs is missed.
   std::unique_ptr<JobFollower> follower;
+  std::optional<ReadyWatch> readyWatch;
   if (settings.follow) {
     Deadline deadline(untilRunEnd());
     follower = watcher.Follow(*settings.follow, deadline);
+    if (settings.locator && settings.deviceStatus) {
+      readyWatch.emplace(*settings.locator, *settings.deviceStatus, settings.snmpCommunity);
+    }
   }
 
   Mailbox mailbox;
@@ -217,6 +222,7 @@ void WakePrinters(const std::vector<std::string>& deviceNames, const PrinterCata
     if (over()) {
       for (Followed& job : following) giveUp(job);
       following.clear();
+      if (readyWatch) readyWatch->GiveUp(finished);
     } else {
       const Clock::time_point now = Clock::now();
       std::vector<std::size_t> due;
@@ -233,22 +239,35 @@ void WakePrinters(const std::vector<std::string>& deviceNames, const PrinterCata
         for (std::size_t k = 0; k < due.size() && k < looks.size(); ++k) {
           Followed& job = following[due[k]];
           if (TakeLook(job, looks[k])) {
-            report(job.report, job.started);
+            if (readyWatch && job.report.outcome == WakeOutcome::Delivered) {
+              job.report.seconds = SecondsSince(job.started);
+              readyWatch->Add(std::move(job.report), job.started);
+            } else {
+              report(job.report, job.started);
+            }
             done[due[k]] = true;
           }
         }
         std::size_t index = 0;
         std::erase_if(following, [&](const Followed&) { return done[index++]; });
       }
+      if (readyWatch && !readyWatch->Empty() && readyWatch->NextAsk() <= Clock::now()) {
+        Deadline deadline(untilRunEnd());
+        readyWatch->Ask(deadline, finished);
+      }
     }
 
     lock.lock();
-    if (submittersLeft == 0 && following.empty() && mailbox.results.empty()) break;
+    if (submittersLeft == 0 && following.empty() && mailbox.results.empty() &&
+        (!readyWatch || readyWatch->Empty())) {
+      break;
+    }
     const auto news = [&] {
       return !mailbox.results.empty() || mailbox.submittersLeft != submittersLeft;
     };
     Clock::time_point wake = runEnd;
     for (const Followed& job : following) wake = std::min(wake, job.nextLook);
+    if (readyWatch) wake = std::min(wake, readyWatch->NextAsk());
     if (settings.stop) wake = std::min(wake, Clock::now() + kStopCheck);
     if (wake == Clock::time_point::max()) {
       mailbox.changed.wait(lock, news);

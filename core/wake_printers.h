@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "device_status_source.h"
 #include "job_watcher.h"
 #include "printer_catalog.h"
 #include "spooler.h"
@@ -22,6 +23,10 @@ struct PrinterWakeReport {
   std::string reason;    // the spooler's words, for every outcome but Sent and Delivered
   double seconds = 0;    // from the start of this printer's job to this report
   bool cancelled = false;  // StillWaiting only: the job was removed at the time-out
+  // Ready only: from the start of the job to the device's "ready".
+  std::optional<double> readySeconds{};
+  // What the device said of itself, in words, when it was asked and answered.
+  std::string deviceStatus{};
 };
 
 struct WakeSettings {
@@ -42,6 +47,11 @@ struct WakeSettings {
   // Set (from a signal handler, say) to end the run as if its time had run
   // out: nothing more is submitted, and every printer still gets its report.
   const std::atomic<bool>* stop = nullptr;
+  // With `follow`: once the printer has its job, ask the device itself
+  // until it reports ready or the time is up (core/ready_watch.h).
+  const DeviceLocator* locator = nullptr;
+  const DeviceStatusSource* deviceStatus = nullptr;
+  std::string snmpCommunity = "public";
 };
 
 // Wakes every printer in `deviceNames`, each as a press of "OK" would: the

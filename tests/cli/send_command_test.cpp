@@ -237,6 +237,83 @@ TEST_F(SendCommand, WaitReportsWhatBecameOfEachJob) {
   EXPECT_NE(out.text.find("not submitted"), std::string::npos) << out.text;
 }
 
+// Each delivered printer's device is asked (with the community given)
+// until it answers for good; what it says ranks between still-waiting and
+// unknown, and a device that never answers leaves the printer delivered.
+TEST_F(SendCommand, WaitAsksEachDeviceWhetherItIsReady) {
+  struct Locator final : DeviceLocator {
+    std::vector<SpoolerAnswer<DeviceAddress>> Locate(const std::vector<std::string>& names,
+                                                     Deadline&) const override {
+      std::vector<SpoolerAnswer<DeviceAddress>> found;
+      for (const std::string& name : names) {
+        found.push_back(name == "-Strich" ? DeviceAddress{{}, "a usb device"} : DeviceAddress{name, {}});
+      }
+      return found;
+    }
+  } locator;
+  struct Source final : DeviceStatusSource {
+    std::map<std::string, SpoolerAnswer<DeviceStatus>> answers;
+    mutable std::string community;
+    std::vector<SpoolerAnswer<DeviceStatus>> Ask(const std::vector<std::string>& hosts,
+                                                 const std::string& asked, Deadline&) const override {
+      community = asked;
+      std::vector<SpoolerAnswer<DeviceStatus>> said;
+      for (const std::string& host : hosts) said.push_back(answers.at(host));
+      return said;
+    }
+  } source;
+  watcher.looks = {{"Laser", JobLook{JobLook::State::Completed, {}}},
+                   {"Tinte", JobLook{JobLook::State::Completed, {}}},
+                   {"-Strich", JobLook{JobLook::State::Completed, {}}}};
+  DeviceStatus ready = ReadPrinterMib(2, 3, "\x20");  // low toner
+  ready.at += std::chrono::seconds(7);                  // ready 7 s after submitting
+  source.answers["Laser"] = ready;
+  source.answers["Tinte"] = ReadPrinterMib(2, 5, "");
+  const auto run = [&](std::vector<std::string> arguments) {
+    StringOutput out, err;
+    const int status =
+        RunSendCommand(arguments, login, catalog, spooler, watcher, out, err, nullptr, &locator, &source);
+    return SendRun{status, out.text, err.text};
+  };
+
+  SendRun sent = run({"--timeout", "1", "--snmp-community", "geheim", "Laser", "Tinte", "--", "-Strich"});
+  EXPECT_EQ(sent.status, kExitStillWaiting);
+  EXPECT_EQ(source.community, "geheim");
+  for (const auto& line : Fields(sent.out)) {
+    if (line[0] == "Laser") {
+      EXPECT_EQ(line[1], "ready");
+      EXPECT_EQ(line[3].substr(0, 2), "7.");  // the time to ready, not to delivered
+      EXPECT_EQ(line[4], "low toner");
+    }
+    if (line[0] == "Tinte") {
+      EXPECT_EQ(line[1] + " " + line[4], "warming-up still warming up when the time ran out");
+    }
+    if (line[0] == "-Strich") {
+      EXPECT_EQ(line[1] + " " + line[4], "delivered the printer does not report its status (a usb device)");
+    }
+  }
+
+  source.answers["Tinte"] = ReadPrinterMib(5, 1, "");
+  source.answers["Laser"] = ServerAnswer{ServerVerdict::TimedOut, "no answer to SNMP"};
+  sent = run({"--json", "--wait=5", "Laser", "Tinte"});
+  EXPECT_EQ(sent.status, kExitNeedsAttention);
+  std::istringstream in(sent.out);
+  for (std::string line; std::getline(in, line);) {
+    const nlohmann::json object = nlohmann::json::parse(line);
+    if (object["name"] == "Laser") {
+      EXPECT_EQ(object["outcome"], "delivered");
+      EXPECT_EQ(object["reason"], "the printer does not report its status (no answer to SNMP)");
+      EXPECT_EQ(object["ready_seconds"], nullptr);
+    } else {
+      EXPECT_EQ(object["outcome"], "needs-attention");
+      EXPECT_EQ(object["reason"], "the device is down");
+      EXPECT_EQ(object["device_status"], "down, other");
+    }
+  }
+  EXPECT_EQ(WorseExitStatus(kExitNeedsAttention, kExitStillWaiting), kExitNeedsAttention);
+  EXPECT_EQ(WorseExitStatus(kExitNeedsAttention, kExitUnknown), kExitUnknown);
+}
+
 // Options are read wherever they stand among the printers, in both their
 // forms, and each command line afresh; after "--" every word is a printer.
 TEST(SendOptions, AreReadWhereverTheyStandInEitherForm) {

@@ -14,6 +14,7 @@
 
 #include "child_process.h"
 #include "printing_setup.h"
+#include "private_snmpd.h"
 #include "require_scheduler.h"
 #include "temp_folder.h"
 #include "warmup_stream.h"
@@ -162,6 +163,64 @@ TEST(SendMany, WaitFollowsEachJobToThePrinterOrSaysWhyNot) {
   }
   EXPECT_THAT(objects["Halted"]["reason"].get<std::string>(), StartsWith("queue stopped"));
   EXPECT_EQ(setup->Printer("Ready").Jobs().size(), 2u);
+}
+
+// After delivery, --wait asks each device (real snmpd agents, each on a
+// loopback address of its own with its capture printer) until it is ready.
+TEST(SendMany, WaitAsksEachPrinterUntilItReportsReady) {
+  auto setup = testing::StartPrinting({}, std::nullopt);
+  REQUIRE_SCHEDULER(*setup);
+  std::string why;
+  using testing::SimulatedPrinter;
+  const auto warming = testing::PrivateSnmpd::Start({"127.0.0.5"}, SimulatedPrinter::WarmsUpAfterJob, &why, 3);
+  const auto door = testing::PrivateSnmpd::Start({"127.0.0.6"}, SimulatedPrinter::DoorOpen, &why);
+  const auto forever = testing::PrivateSnmpd::Start({"127.0.0.7"}, SimulatedPrinter::WarmsUpForever, &why);
+  REQUIRE_AGENTS(warming && door && forever, why);
+  // "Silent" has no agent at all: its device never answers SNMP.
+  for (const auto& [queue, address] : {std::pair{"Warming", "127.0.0.5"}, std::pair{"Door", "127.0.0.6"},
+                                       std::pair{"Forever", "127.0.0.7"}, std::pair{"Silent", "127.0.0.8"}}) {
+    tools::CaptureServer::JobCallback arrived;
+    if (std::string(queue) == "Warming") {
+      arrived = [&warming](std::size_t, const std::string&) { warming->JobArrived(); };
+    }
+    auto printer = std::make_unique<tools::CaptureServer>(0, arrived, address);
+    ASSERT_TRUE(setup->cupsd->AddQueue(queue, printer->Port(), &why, address)) << why;
+    setup->printers.emplace(queue, std::move(printer));
+  }
+
+  auto started = std::chrono::steady_clock::now();
+  const testing::SeparateProgramRun run =
+      Send({"--json", "--timeout", "15", "Warming", "Door", "Forever", "Silent"});
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 15s + 5s);
+  EXPECT_EQ(run.exitStatus, 7) << run.out << run.err;  // needs-attention is the worst
+  auto objects = JsonByName(run.out);
+  ASSERT_EQ(objects.size(), 4u) << run.out;
+  EXPECT_EQ(objects["Warming"]["outcome"], "ready");
+  EXPECT_EQ(objects["Warming"]["device_status"], "running, idle");
+  // Not before its 3 s of warm-up (counted in whole seconds by the agent).
+  EXPECT_GE(objects["Warming"]["ready_seconds"].get<double>(), 2.0);
+  EXPECT_GT(objects["Warming"]["ready_seconds"].get<double>(), objects["Warming"]["seconds"].get<double>());
+  EXPECT_EQ(objects["Door"]["outcome"], "needs-attention");
+  EXPECT_EQ(objects["Door"]["reason"], "door open");
+  EXPECT_EQ(objects["Door"]["ready_seconds"], nullptr);
+  EXPECT_EQ(objects["Forever"]["outcome"], "warming-up");
+  EXPECT_EQ(objects["Forever"]["reason"], "still warming up when the time ran out");
+  EXPECT_EQ(objects["Silent"]["outcome"], "delivered");
+  EXPECT_THAT(objects["Silent"]["reason"].get<std::string>(),
+              StartsWith("the printer does not report its status"));
+  EXPECT_EQ(objects["Silent"]["device_status"], nullptr);
+
+  // The run keeps its bound with a device that no longer answers, one that
+  // never did and one that warms up for ever.
+  door->Freeze();
+  started = std::chrono::steady_clock::now();
+  const testing::SeparateProgramRun bound = Send({"--timeout", "2", "Door", "Silent", "Forever"});
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 2s + 5s);
+  auto lines = LinesByName(bound.out);
+  EXPECT_EQ(lines["Door"][1], "delivered") << bound.out;
+  EXPECT_EQ(lines["Silent"][1], "delivered");
+  EXPECT_EQ(lines["Forever"][1], "warming-up");
+  EXPECT_EQ(bound.exitStatus, 5) << bound.out << bound.err;
 }
 
 // KEY=VALUE lines, as systemd reads Environment= and EnvironmentFile=.

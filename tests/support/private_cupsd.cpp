@@ -283,10 +283,11 @@ bool PrivateCupsd::Administer(const std::string& program, std::vector<std::strin
   return false;
 }
 
-bool PrivateCupsd::AddQueue(const std::string& name, std::uint16_t port, std::string* why) {
+bool PrivateCupsd::AddQueue(const std::string& name, std::uint16_t port, std::string* why,
+                            const std::string& host) {
   // Raw queues are deprecated in CUPS 2.4 and lpadmin says so; they work.
   return Administer("lpadmin",
-                    {"-p", name, "-E", "-v", "socket://127.0.0.1:" + std::to_string(port), "-m",
+                    {"-p", name, "-E", "-v", "socket://" + host + ":" + std::to_string(port), "-m",
                      "raw"},
                     why);
 }

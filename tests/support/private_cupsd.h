@@ -64,8 +64,9 @@ public:
   std::uint16_t TcpPort() const { return tcpPort_; }
 
   // A raw queue, enabled and accepting, that sends each job to the
-  // AppSocket printer at 127.0.0.1:port.
-  bool AddQueue(const std::string& name, std::uint16_t port, std::string* why = nullptr);
+  // AppSocket printer at host:port.
+  bool AddQueue(const std::string& name, std::uint16_t port, std::string* why = nullptr,
+                const std::string& host = "127.0.0.1");
   bool SetDefault(const std::string& name, std::string* why = nullptr);
   // Reject makes the queue refuse new jobs (cupsreject); Accept undoes it.
   bool Reject(const std::string& name, std::string* why = nullptr);

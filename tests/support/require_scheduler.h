@@ -14,3 +14,13 @@
       GTEST_SKIP() << "no private cupsd: " << (setup).why;                    \
     }                                                                         \
   } while (false)
+
+// The same for the SNMP agents (tests/support/private_snmpd.h) that play
+// the printers' status.
+#define REQUIRE_AGENTS(started, why)                                          \
+  do {                                                                        \
+    if (!(started)) {                                                         \
+      if (::brisakett::testing::CupsdRequired()) FAIL() << "no snmpd: " << (why); \
+      GTEST_SKIP() << "no snmpd: " << (why);                                  \
+    }                                                                         \
+  } while (false)

@@ -14,8 +14,8 @@
 
 namespace brisakett::tools {
 
-CaptureServer::CaptureServer(std::uint16_t port, JobCallback onJob)
-    : port_(port), onJob_(std::move(onJob)) {
+CaptureServer::CaptureServer(std::uint16_t port, JobCallback onJob, std::string address)
+    : port_(port), onJob_(std::move(onJob)), address_(std::move(address)) {
   int wake[2];
   if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
     throw std::runtime_error(std::string("capture printer: pipe: ") + std::strerror(errno));
@@ -26,7 +26,7 @@ CaptureServer::CaptureServer(std::uint16_t port, JobCallback onJob)
     const std::string why = std::strerror(errno);
     close(wakeRead_);
     close(wakeWrite_);
-    throw std::runtime_error("capture printer: cannot listen on 127.0.0.1:" +
+    throw std::runtime_error("capture printer: cannot listen on " + address_ + ":" +
                              std::to_string(port) + ": " + why);
   }
   thread_ = std::thread(&CaptureServer::Serve, this);
@@ -52,7 +52,11 @@ bool CaptureServer::Listen() {
 
   sockaddr_in address{};
   address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (inet_pton(AF_INET, address_.c_str(), &address.sin_addr) != 1) {
+    close(fd);
+    errno = EINVAL;
+    return false;
+  }
   address.sin_port = htons(port_);
   socklen_t length = sizeof address;
   if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(fd, 16) != 0 ||

@@ -23,15 +23,18 @@ public:
   // and its bytes, once per complete job.
   using JobCallback = std::function<void(std::size_t number, const std::string& bytes)>;
 
-  // Listens on 127.0.0.1:port; port 0 picks a free one. Throws
-  // std::runtime_error when it cannot listen.
-  explicit CaptureServer(std::uint16_t port = 0, JobCallback onJob = {});
+  // Listens on address:port (an IPv4 loopback address, each printer may
+  // have its own); port 0 picks a free one. Throws std::runtime_error when
+  // it cannot listen.
+  explicit CaptureServer(std::uint16_t port = 0, JobCallback onJob = {},
+                         std::string address = "127.0.0.1");
   ~CaptureServer();
 
   CaptureServer(const CaptureServer&) = delete;
   CaptureServer& operator=(const CaptureServer&) = delete;
 
   std::uint16_t Port() const { return port_; }
+  const std::string& Address() const { return address_; }
 
   // The complete jobs, in the order they were completed.
   std::vector<std::string> Jobs() const;
@@ -52,6 +55,7 @@ private:
 
   std::uint16_t port_ = 0;
   JobCallback onJob_;
+  std::string address_;
   int wakeRead_ = -1;
   int wakeWrite_ = -1;
 

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <map>
+#include <mutex>
+
+#include "device_status_source.h"
+#include "password_prompt.h"
+
+namespace brisakett {
+
+// Each queue's device as the scheduler that CupsConnection reaches has it
+// (its device-uri), read for every queue in one CUPS-Get-Printers the
+// first time it is asked and kept for the run.
+class CupsDeviceLocator final : public DeviceLocator {
+public:
+  explicit CupsDeviceLocator(const SpoolerLogin& login) : login_(login) {}
+
+  std::vector<SpoolerAnswer<DeviceAddress>> Locate(const std::vector<std::string>& deviceNames,
+                                                   Deadline& deadline) const override;
+
+private:
+  const SpoolerLogin& login_;
+  mutable std::mutex mutex_;
+  mutable bool read_ = false;
+  mutable std::map<std::string, DeviceAddress> byQueue_;
+};
+
+}  // namespace brisakett
