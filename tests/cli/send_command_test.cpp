@@ -141,6 +141,13 @@ TEST_F(SendCommand, WrongCommandLinesSendNothing) {
     EXPECT_NE(run.err.find("--help"), std::string::npos);
   }
   EXPECT_NE(Send({"Laser", "--lists", "Tinte"}).err.find("'--lists'"), std::string::npos);
+  // --wait is a switch: a number after it is meant as the time, which is
+  // --timeout's, and must not be taken for a printer's name. (Were it
+  // taken, Laser's job ends at once rather than after the default wait.)
+  watcher.looks["Laser"] = {JobLook::State::Completed, {}};
+  const SendRun number = Send({"--wait", "30", "Laser"});
+  EXPECT_EQ(number.status, kSendUsageError);
+  EXPECT_NE(number.err.find("--timeout 30"), std::string::npos) << number.err;
   EXPECT_TRUE(spooler.calls.empty());
 }
 
@@ -219,6 +226,15 @@ TEST(SendOptions, AreReadWhereverTheyStandInEitherForm) {
   EXPECT_EQ(read->jobs, 2u);
   EXPECT_EQ(read->waitSeconds, 7);
   EXPECT_TRUE(read->all && read->json);
+
+  // The time to wait has an option of its own, which also means --wait.
+  for (const std::vector<std::string>& arguments :
+       std::vector<std::vector<std::string>>{{"--timeout", "30", "Laser"}, {"Laser", "--timeout=30"}}) {
+    read = ParseSendOptions(arguments, problem);
+    ASSERT_TRUE(read) << problem;
+    EXPECT_EQ(read->printers, std::vector<std::string>{"Laser"});
+    EXPECT_EQ(read->waitSeconds, 30);
+  }
 }
 
 TEST_F(SendCommand, ListHelpAndVersion) {
