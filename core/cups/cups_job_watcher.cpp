@@ -151,7 +151,9 @@ public:
 private:
   SpoolerAnswer<JobLook> LookAt(CupsConnection& scheduler, const WatchedJob& job,
                                 ServerAnswer& events) {
-    if (const auto ended = ended_.find(job.jobId); ended != ended_.end()) return ended->second;
+    // The job's own attributes first: a completion event says "successfully"
+    // even for a job whose document the printer refused, which only the
+    // job's printer message tells.
     const SpoolerAnswer<ipp_t*> answer =
         Ask(scheduler, NewRequest(IPP_OP_GET_JOB_ATTRIBUTES, "job-uri", JobUri(job.jobId),
                                   {"job-state", "job-state-reasons", "job-printer-state-message"}));
@@ -159,8 +161,9 @@ private:
     ipp_t* attributes = answer.value;
     if (ippGetStatusCode(attributes) == IPP_STATUS_ERROR_NOT_FOUND) {
       ippDelete(attributes);
-      // Forgotten since the events were read? They say how it ended.
-      if (events.Answered()) events = ReadEvents(scheduler);
+      // Forgotten by a scheduler that keeps no history: the events say how
+      // it ended, perhaps only since they were last read.
+      if (events.Answered() && !ended_.count(job.jobId)) events = ReadEvents(scheduler);
       if (const auto ended = ended_.find(job.jobId); ended != ended_.end()) return ended->second;
       if (events.ServerLost()) return events;
       return JobLook{JobLook::State::Vanished,

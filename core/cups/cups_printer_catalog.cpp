@@ -147,10 +147,17 @@ SpoolerAnswer<std::optional<std::string>> CupsPrinterCatalog::DefaultDeviceName(
   if (!scheduler.Connected()) return scheduler.Failure();
   cups_dest_t* dest = cupsGetNamedDest(scheduler.Http(), nullptr, nullptr);
   if (!dest) {
-    // "Not found" is the scheduler saying there is no default; anything
-    // else is that it could not or would not say.
-    if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) return std::optional<std::string>();
-    return scheduler.Failure();
+    if (cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND) return scheduler.Failure();
+    // libcups says "not found" however its question for the default ended,
+    // a refusal included; the scheduler is asked itself whether it has none.
+    ipp_t* request = NewRequest(IPP_OP_CUPS_GET_DEFAULT);
+    ipp_t* response = scheduler.Exchange(request, "/");
+    if (!response) return scheduler.Failure();
+    const bool none = ippGetStatusCode(response) == IPP_STATUS_ERROR_NOT_FOUND;
+    const ServerAnswer verdict = CupsConnection::Verdict(response);
+    ippDelete(response);
+    if (!none && !verdict.Answered()) return verdict;
+    return std::optional<std::string>();
   }
   std::string name = CupsDestName(*dest);
   cupsFreeDests(1, dest);

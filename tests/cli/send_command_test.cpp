@@ -224,8 +224,12 @@ TEST_F(SendCommand, WaitReportsWhatBecameOfEachJob) {
       EXPECT_EQ(line[1], "still-waiting");
       EXPECT_EQ(line[4], "the scheduler did not report the job: no answer");
     }
-    if (line[0] == "Tinte") EXPECT_EQ(line[1], "unknown");
-    if (line[0] == "-Strich") EXPECT_EQ(line[1], "still-waiting");
+    if (line[0] == "Tinte") {
+      EXPECT_EQ(line[1], "unknown");
+    }
+    if (line[0] == "-Strich") {
+      EXPECT_EQ(line[1], "still-waiting");
+    }
   }
   EXPECT_EQ(std::count(watcher.calls.begin(), watcher.calls.end(), "Cancel -Strich 6"), 0);
 
@@ -282,7 +286,8 @@ TEST_F(SendCommand, WaitAsksEachDeviceWhetherItIsReady) {
   for (const auto& line : Fields(sent.out)) {
     if (line[0] == "Laser") {
       EXPECT_EQ(line[1], "ready");
-      EXPECT_EQ(line[3].substr(0, 2), "7.");  // the time to ready, not to delivered
+      // The time to ready (7 s after the test set it up), not to delivered.
+      EXPECT_GT(std::stod(line[3]), 5.0) << line[3];
       EXPECT_EQ(line[4], "low toner");
     }
     if (line[0] == "Tinte") {
@@ -334,6 +339,15 @@ TEST(SendOptions, AreReadWhereverTheyStandInEitherForm) {
   EXPECT_EQ(read->jobs, 2u);
   EXPECT_EQ(read->waitSeconds, 7);
   EXPECT_TRUE(read->all && read->json);
+
+  // The time to wait has an option of its own, which also means --wait.
+  for (const std::vector<std::string>& arguments :
+       std::vector<std::vector<std::string>>{{"--timeout", "30", "Laser"}, {"Laser", "--timeout=30"}}) {
+    read = ParseSendOptions(arguments, problem);
+    ASSERT_TRUE(read) << problem;
+    EXPECT_EQ(read->printers, std::vector<std::string>{"Laser"});
+    EXPECT_EQ(read->waitSeconds, 30);
+  }
 }
 
 TEST_F(SendCommand, ListHelpAndVersion) {

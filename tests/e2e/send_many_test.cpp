@@ -6,13 +6,19 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <signal.h>
+
+#include <algorithm>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "child_process.h"
+#include "ipp_printer.h"
 #include "printing_setup.h"
 #include "private_snmpd.h"
 #include "require_scheduler.h"
@@ -27,9 +33,12 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 using testing::SpooledJob;
 
-testing::SeparateProgramRun Send(std::vector<std::string> arguments) {
+// `meanwhile` runs with the program's process id while it works; a run
+// that hangs is killed after 90 s, so that it fails the test.
+testing::SeparateProgramRun Send(std::vector<std::string> arguments,
+                                 const std::function<void(pid_t)>& meanwhile = {}) {
   arguments.insert(arguments.begin(), BRISAKETT_SEND_PATH);
-  return testing::RunProgramApart(arguments);
+  return testing::RunProgramApart(arguments, 90, meanwhile);
 }
 
 // The text lines by printer name, each split at its tabs; the summary
@@ -221,6 +230,129 @@ TEST(SendMany, WaitAsksEachPrinterUntilItReportsReady) {
   EXPECT_EQ(lines["Silent"][1], "delivered");
   EXPECT_EQ(lines["Forever"][1], "warming-up");
   EXPECT_EQ(bound.exitStatus, 5) << bound.out << bound.err;
+}
+
+// Some servers forget a job as soon as it has ended (PreserveJobHistory
+// No): a job that has gone from the list printed, it did not vanish.
+TEST(SendMany, WaitSeesThroughAServerWithoutJobHistory) {
+  auto setup = testing::StartPrinting({"Laser"}, "Laser", {}, {.noJobHistory = true});
+  REQUIRE_SCHEDULER(*setup);
+
+  const testing::SeparateProgramRun run = Send({"--wait=20", "Laser"});
+  EXPECT_EQ(run.exitStatus, 0) << run.out << run.err;
+  EXPECT_EQ(LinesByName(run.out)["Laser"][1], "delivered");
+  const testing::SeparateProgramRun json = Send({"--json", "--wait=20", "Laser"});
+  EXPECT_EQ(json.exitStatus, 0) << json.out << json.err;
+  EXPECT_EQ(JsonByName(json.out)["Laser"]["outcome"], "delivered");
+  EXPECT_TRUE(setup->Printer("Laser").WaitForJobs(2, 10s));
+}
+
+// An IPP printer that takes PDF only refuses the raw warm-up. CUPS still
+// ends the job "completed", with no page printed and the printer's words
+// "Unable to add document to print job." as its message: that is a
+// failure at the printer, not a delivery.
+TEST(SendMany, WaitReportsADocumentThePrinterRefused) {
+  auto setup = testing::StartPrinting({}, std::nullopt);
+  REQUIRE_SCHEDULER(*setup);
+  std::string why;
+  const auto printer = testing::IppPrinter::Start("application/pdf", &why);
+  if (!printer) {
+    if (testing::CupsdRequired()) FAIL() << why;
+    GTEST_SKIP() << why;
+  }
+  ASSERT_TRUE(setup->cupsd->AddQueue("Pdf", printer->Uri(), &why)) << why;
+
+  const testing::SeparateProgramRun run = Send({"--wait=30", "Pdf"});
+  EXPECT_EQ(run.exitStatus, 6) << run.out << run.err;
+  auto lines = LinesByName(run.out);
+  EXPECT_EQ(lines["Pdf"][1], "failed-at-printer");
+  EXPECT_NE(lines["Pdf"][4], "-");
+  const auto jobs = setup->cupsd->Jobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].state, "completed");  // the case above, as CUPS shows it
+  EXPECT_EQ(jobs[0].pages, 0);
+}
+
+// Six stopped queues, each job accepted and held: the run that waits for
+// them can be frozen out or stopped while it waits.
+std::unique_ptr<testing::PrintingSetup> StoppedQueues() {
+  const std::vector<std::string> queues{"Q1", "Q2", "Q3", "Q4", "Q5", "Q6"};
+  auto setup = testing::StartPrinting(queues, "Q1");
+  for (const std::string& queue : queues) {
+    if (setup->cupsd && !setup->cupsd->Disable(queue, &setup->why)) setup->cupsd.reset();
+  }
+  return setup;
+}
+
+// True once the scheduler holds `count` jobs, each with its document.
+bool JobsAccepted(const testing::PrivateCupsd& cupsd, std::size_t count) {
+  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  for (;;) {
+    const std::vector<SpooledJob> jobs = cupsd.Jobs();
+    if (jobs.size() == count && std::all_of(jobs.begin(), jobs.end(), [](const SpooledJob& job) {
+          return job.state == "pending";
+        })) {
+      return true;
+    }
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(20ms);
+  }
+}
+
+void ExpectStillWaitingEach(const std::string& out) {
+  auto lines = LinesByName(out);
+  EXPECT_EQ(lines.size(), 7u) << out;
+  for (const char* queue : {"Q1", "Q2", "Q3", "Q4", "Q5", "Q6"}) {
+    SCOPED_TRACE(queue);
+    ASSERT_EQ(lines[queue].size(), 5u);
+    EXPECT_EQ(lines[queue][1], "still-waiting");
+    EXPECT_NE(lines[queue][4], "-");
+    EXPECT_THAT(lines[queue][4], ::testing::Not(HasSubstr("Success")));
+  }
+}
+
+// The scheduler freezes once it has the jobs: --wait=2 still ends within
+// its two seconds and the bound for an unanswered question, and says of
+// each printer that it is still waiting and why.
+TEST(SendMany, FrozenSchedulerEndsTheWaitInTime) {
+  auto setup = StoppedQueues();
+  REQUIRE_SCHEDULER(*setup);
+  const pid_t scheduler = setup->cupsd->Pid();
+  struct Thaw {
+    pid_t pid;
+    ~Thaw() { kill(pid, SIGCONT); }
+  } thaw{scheduler};
+
+  bool frozen = false;
+  const auto start = std::chrono::steady_clock::now();
+  const testing::SeparateProgramRun run = Send({"--all", "--wait=2"}, [&](pid_t) {
+    frozen = JobsAccepted(*setup->cupsd, 6) && kill(scheduler, SIGSTOP) == 0;
+  });
+  const auto took = std::chrono::steady_clock::now() - start;
+  kill(scheduler, SIGCONT);
+  EXPECT_TRUE(frozen) << "the jobs were not accepted in time";
+  EXPECT_LT(took, 7500ms);
+  EXPECT_EQ(run.exitStatus, 5) << run.out << run.err;
+  ExpectStillWaitingEach(run.out);
+}
+
+// Stopped while it waits (a service manager's SIGTERM), the program still
+// reports every printer and cancels the jobs it was told to.
+TEST(SendMany, TerminatedWaitReportsAndCancels) {
+  auto setup = StoppedQueues();
+  REQUIRE_SCHEDULER(*setup);
+
+  bool stopped = false;
+  const testing::SeparateProgramRun run =
+      Send({"--all", "--wait=60", "--cancel-on-timeout"}, [&](pid_t send) {
+        stopped = JobsAccepted(*setup->cupsd, 6) && kill(send, SIGTERM) == 0;
+      });
+  EXPECT_TRUE(stopped) << "the jobs were not accepted in time";
+  EXPECT_EQ(run.exitStatus, 5) << run.out << run.err;
+  ExpectStillWaitingEach(run.out);
+  for (const SpooledJob& job : setup->cupsd->Jobs()) {
+    EXPECT_EQ(job.state, "canceled") << job.queue;
+  }
 }
 
 // KEY=VALUE lines, as systemd reads Environment= and EnvironmentFile=.

@@ -2,21 +2,30 @@
 // rather than the local socket: the same warm-up must work there, from the
 // core and from brisakett-send.
 
+#include <arpa/inet.h>
 #include <cups/cups.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 #include <string>
 
 #include "child_process.h"
 #include "cups/cups_printer_catalog.h"
 #include "cups/cups_spooler.h"
+#include "local_user.h"
 #include "printing_setup.h"
 #include "silent_server.h"
 #include "require_scheduler.h"
 #include "current_printer.h"
+#include "temp_folder.h"
+#include "upgrade_proxy.h"
 #include "warmup_job.h"
 #include "warmup_stream.h"
 
@@ -24,6 +33,15 @@ namespace brisakett {
 namespace {
 
 using namespace std::chrono_literals;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+// A hung child must fail the test, not stall the suite.
+constexpr int kKillAfterSeconds = 30;
+
+std::string TcpServer(const testing::PrintingSetup& setup) {
+  return "127.0.0.1:" + std::to_string(setup.cupsd->TcpPort());
+}
 
 TEST(PrintServer, WarmUpOverLoopbackTcp) {
   auto setup = testing::StartPrinting({"Laser"}, "Laser", {}, {.listenOnTcp = true});
@@ -122,6 +140,137 @@ TEST(PrintServer, UnreachableOrSilentServerIsExitStatusFour) {
     EXPECT_EQ(stalled.err, "Kommando fehlgeschlagen\nThe print server 127.0.0.1 did not answer "
                            "within 3 seconds.\n");
   }
+
+  // Told to encrypt, the program waits for the TLS handshake, and a silent
+  // server never starts it: the same bound holds.
+  setenv("CUPS_ENCRYPTION", "Required", 1);
+  const auto start = std::chrono::steady_clock::now();
+  const testing::SeparateProgramRun encrypted =
+      testing::RunProgramApart({BRISAKETT_SEND_PATH, "Laser"}, 10);
+  unsetenv("CUPS_ENCRYPTION");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+  EXPECT_EQ(encrypted.exitStatus, 4);
+  EXPECT_THAT(encrypted.err, HasSubstr("did not answer within 3 seconds"));
+}
+
+// A print server that insists on TLS answers plain requests "426 Upgrade
+// Required", as CUPS does with "Encryption Required": the program upgrades
+// the connection and prints, and lists.
+TEST(PrintServer, ServerDemandingEncryptionIsAnsweredOverTls) {
+  testing::PrivateCupsdOptions options;
+  options.listenOnTcp = true;
+  options.encryption = true;
+  auto setup = testing::StartPrinting({"Laser"}, "Laser", {}, options);
+  REQUIRE_SCHEDULER(*setup);
+  const testing::UpgradeProxy proxy(setup->cupsd->TcpPort());
+  ASSERT_NE(proxy.Port(), 0);
+  const std::string server = "127.0.0.1:" + std::to_string(proxy.Port());
+  setenv("CUPS_SERVER", server.c_str(), 1);
+
+  const testing::SeparateProgramRun send =
+      testing::RunProgramApart({BRISAKETT_SEND_PATH, "Laser"}, kKillAfterSeconds);
+  EXPECT_EQ(send.exitStatus, 0) << send.err;
+  EXPECT_EQ(send.out, "Kommando ausgeführt\n");
+  EXPECT_TRUE(setup->Printer("Laser").WaitForJobs(1, 10s));
+  EXPECT_EQ(setup->Printer("Laser").Jobs(), std::vector<std::string>{std::string(kWarmUpStream)});
+
+  const testing::SeparateProgramRun list =
+      testing::RunProgramApart({BRISAKETT_SEND_PATH, "--list"}, kKillAfterSeconds);
+  EXPECT_EQ(list.exitStatus, 0) << list.err;
+  EXPECT_EQ(list.out, "* Laser\n");
+  EXPECT_GT(proxy.Upgraded(), 0);
+}
+
+// The print server's name cannot be looked up because the name server
+// takes the question and never answers: the resolver's own patience (5 s
+// a try, twice) is not the user's. The program runs with a resolv.conf of
+// its own, bound over the machine's in a mount namespace only it sees.
+TEST(PrintServer, SilentNameServerIsExitStatusFourInTime) {
+  if (geteuid() != 0) GTEST_SKIP() << "a mount namespace of its own needs root";
+  const std::string address = "127.83.0.53";
+  const int nameServer = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_in bound{};
+  bound.sin_family = AF_INET;
+  bound.sin_port = htons(53);
+  inet_pton(AF_INET, address.c_str(), &bound.sin_addr);
+  ASSERT_EQ(bind(nameServer, reinterpret_cast<sockaddr*>(&bound), sizeof bound), 0);
+  const testing::TempFolder folder;
+  const std::string resolvConf = (folder.path() / "resolv.conf").string();
+  testing::WriteFile(resolvConf, "nameserver " + address + "\n",
+                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                         std::filesystem::perms::others_read);
+  setenv("CUPS_SERVER", "printserver.example.test:631", 1);
+
+  const auto start = std::chrono::steady_clock::now();
+  const testing::SeparateProgramRun run = testing::RunProgramApart(
+      {testing::FindProgram("unshare"), "--mount", "--", testing::FindProgram("sh"), "-c",
+       "mount --bind \"$1\" /etc/resolv.conf && shift && exec \"$@\"", "sh", resolvConf,
+       BRISAKETT_SEND_PATH, "Laser"},
+      20);
+  const auto took = std::chrono::steady_clock::now() - start;
+  unsetenv("CUPS_SERVER");
+  close(nameServer);
+  EXPECT_LT(took, 5s);
+  EXPECT_EQ(run.exitStatus, 4) << run.err;
+  EXPECT_THAT(run.err, HasSubstr("did not answer within 3 seconds"));
+}
+
+// A print server that wants a password for every request, the list and
+// the default printer too. From a script there is nobody to ask: each
+// question ends as refused, with the server's reason, not as an outage or
+// as "no default printer".
+TEST(PrintServer, PasswordWantedForEverythingIsRefusedFromAScript) {
+  testing::PrivateCupsdOptions options;
+  options.listenOnTcp = true;
+  options.passwordForEverything = true;
+  auto setup = testing::StartPrinting({"Laser", "Tinte"}, "Laser", {}, options);
+  REQUIRE_SCHEDULER(*setup);
+  setenv("CUPS_SERVER", TcpServer(*setup).c_str(), 1);
+
+  for (const std::vector<std::string>& arguments :
+       std::vector<std::vector<std::string>>{{"Laser"}, {"--list"}, {"--all"}, {}}) {
+    std::vector<std::string> argv{BRISAKETT_SEND_PATH};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    const testing::SeparateProgramRun run = testing::RunProgramApart(argv, kKillAfterSeconds);
+    const std::string said = run.out + run.err;
+    SCOPED_TRACE(arguments.empty() ? "(the default)" : arguments.front());
+    EXPECT_EQ(run.exitStatus, 1) << said;
+    EXPECT_THAT(said, HasSubstr("Unauthorized"));
+    EXPECT_THAT(said, Not(HasSubstr("There is no default printer")));
+  }
+  EXPECT_TRUE(setup->cupsd->Jobs().empty());
+}
+
+// A person at a terminal mistypes the password: the print server, which
+// checks it through PAM and keeps a failed check waiting, refuses it, and
+// the program asks again; the right one prints. Time spent at the prompt is
+// the person's: a password typed after 10 s prints too.
+TEST(PrintServer, WrongPasswordAtTheTerminalIsAskedForAgain) {
+  if (geteuid() != 0) GTEST_SKIP() << "a local user and PAM's check of it need root";
+  ASSERT_TRUE(std::filesystem::exists("/etc/pam.d/cups")) << "cups-daemon's PAM service";
+  const std::string password = "Kett3-richtig";
+  const testing::LocalUser user(password);
+  ASSERT_TRUE(user.Created()) << user.Why();
+  testing::PrivateCupsdOptions options;
+  options.listenOnTcp = true;
+  options.passwordForJobs = true;
+  auto setup = testing::StartPrinting({"Laser"}, "Laser", {}, options);
+  REQUIRE_SCHEDULER(*setup);
+  setenv("CUPS_SERVER", TcpServer(*setup).c_str(), 1);
+  const std::vector<std::string> argv{BRISAKETT_SEND_PATH, "-U", user.Name(), "Laser"};
+
+  const testing::TerminalProgramRun mistyped =
+      testing::RunProgramAtTerminal(argv, {{"Kett3-falsch"}, {password}}, kKillAfterSeconds);
+  EXPECT_EQ(mistyped.exitStatus, 0) << mistyped.terminal;
+  EXPECT_THAT(mistyped.terminal, HasSubstr("Kommando ausgeführt"));
+  EXPECT_TRUE(setup->Printer("Laser").WaitForJobs(1, 10s));
+
+  const testing::TerminalProgramRun slow =
+      testing::RunProgramAtTerminal(argv, {{password, 10s}}, kKillAfterSeconds);
+  EXPECT_EQ(slow.exitStatus, 0) << slow.terminal;
+  EXPECT_TRUE(setup->Printer("Laser").WaitForJobs(2, 10s));
+  EXPECT_EQ(setup->Printer("Laser").Jobs(),
+            std::vector<std::string>(2, std::string(kWarmUpStream)));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -60,6 +61,21 @@ int WaitForExit(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Waits for `pid` until `deadline`, then kills it. The exit status, or -1
+// when it was killed or timed out.
+int WaitForExitUntil(pid_t pid, std::chrono::steady_clock::time_point deadline) {
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      kill(pid, SIGKILL);
+      WaitForExit(pid);
+      return -1;
+    }
+    usleep(10'000);
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 }  // namespace
 
 std::string FindProgram(const std::string& name) {
@@ -107,7 +123,8 @@ ProgramRun RunProgram(const std::vector<std::string>& argv) {
   return run;
 }
 
-SeparateProgramRun RunProgramApart(const std::vector<std::string>& argv) {
+SeparateProgramRun RunProgramApart(const std::vector<std::string>& argv, int killAfterSeconds,
+                                   const std::function<void(pid_t)>& meanwhile) {
   // Files, not pipes: a program that fills one pipe while we read the
   // other cannot stall.
   TempFolder folder;
@@ -120,9 +137,13 @@ SeparateProgramRun RunProgramApart(const std::vector<std::string>& argv) {
   posix_spawn_file_actions_addopen(actions.get(), 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0600);
   SeparateProgramRun run;
+  const auto started = std::chrono::steady_clock::now();
   const pid_t pid = Spawn(argv, actions);
   if (pid < 0) return run;
-  run.exitStatus = WaitForExit(pid);
+  if (meanwhile) meanwhile(pid);
+  run.exitStatus = killAfterSeconds > 0
+                       ? WaitForExitUntil(pid, started + std::chrono::seconds(killAfterSeconds))
+                       : WaitForExit(pid);
   run.out = ReadFile(out);
   run.err = ReadFile(err);
   return run;
@@ -170,6 +191,73 @@ TerminalProgramRun RunProgramWithTerminal(const std::vector<std::string>& argv, 
   close(terminal);
   if (!run.timedOut && WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
   run.output = ReadFile(output);
+  return run;
+}
+
+TerminalProgramRun RunProgramAtTerminal(const std::vector<std::string>& argv,
+                                        const std::vector<TypedAnswer>& answers, int seconds) {
+  TerminalProgramRun run;
+  const int terminal = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0) {
+    if (terminal >= 0) close(terminal);
+    return run;
+  }
+  FileActions actions;
+  posix_spawn_file_actions_addopen(actions.get(), 0, ptsname(terminal), O_RDWR, 0);
+  posix_spawn_file_actions_adddup2(actions.get(), 0, 1);
+  posix_spawn_file_actions_adddup2(actions.get(), 0, 2);
+  const pid_t pid = Spawn(argv, actions, /*newSession=*/true);
+  if (pid < 0) {
+    close(terminal);
+    return run;
+  }
+
+  fcntl(terminal, F_SETFL, O_NONBLOCK);
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  std::size_t answered = 0;
+  std::chrono::steady_clock::time_point prompted{};
+  int status = 0;
+  for (;;) {
+    char buffer[512];
+    const ssize_t got = read(terminal, buffer, sizeof buffer);
+    if (got > 0) run.terminal.append(buffer, static_cast<std::size_t>(got));
+    std::size_t prompts = 0;
+    for (std::size_t at = run.terminal.find("Password"); at != std::string::npos;
+         at = run.terminal.find("Password", at + 1)) {
+      ++prompts;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (answered < answers.size() && prompts > answered) {
+      if (prompted == std::chrono::steady_clock::time_point{}) prompted = now;
+      // The master reports the terminal's modes as the program set them.
+      termios modes{};
+      if (now - prompted >= answers[answered].after && tcgetattr(terminal, &modes) == 0 &&
+          !(modes.c_lflag & ECHO)) {
+        const std::string line = answers[answered].typed + "\n";
+        if (write(terminal, line.data(), line.size()) == static_cast<ssize_t>(line.size())) {
+          ++answered;
+          prompted = {};
+        }
+      }
+    }
+    if (waitpid(pid, &status, WNOHANG) == pid) break;
+    if (now >= give_up) {
+      run.timedOut = true;
+      kill(pid, SIGKILL);
+      WaitForExit(pid);
+      break;
+    }
+    usleep(20'000);
+  }
+  // What it wrote after it ended is still in the terminal.
+  for (char buffer[512];;) {
+    const ssize_t got = read(terminal, buffer, sizeof buffer);
+    if (got <= 0) break;
+    run.terminal.append(buffer, static_cast<std::size_t>(got));
+  }
+  close(terminal);
+  if (!run.timedOut && WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
+  run.output = run.terminal;
   return run;
 }
 

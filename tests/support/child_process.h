@@ -2,6 +2,8 @@
 
 #include <sys/types.h>
 
+#include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,8 +29,14 @@ struct SeparateProgramRun {
   std::string err;      // standard error, the bytes as written
 };
 
-// The same, keeping standard output and standard error apart.
-SeparateProgramRun RunProgramApart(const std::vector<std::string>& argv);
+// The same, keeping standard output and standard error apart. With
+// `killAfterSeconds`, a program still running then is killed (exit status
+// -1), so that a hang fails the test instead of stalling it. `meanwhile`,
+// when given, runs with the program's process id once it has started: to
+// freeze its scheduler or send it a signal while it works.
+SeparateProgramRun RunProgramApart(const std::vector<std::string>& argv,
+                                   int killAfterSeconds = 0,
+                                   const std::function<void(pid_t)>& meanwhile = {});
 
 struct TerminalProgramRun {
   int exitStatus = -1;     // -1 when it could not start, was killed or timed out
@@ -42,6 +50,21 @@ struct TerminalProgramRun {
 // /dev/null: a program that asks the terminal for something blocks there
 // until `seconds` have passed, and is then killed.
 TerminalProgramRun RunProgramWithTerminal(const std::vector<std::string>& argv, int seconds);
+
+// One answer typed at a password prompt, with Return, `after` the prompt
+// appeared and once the program has turned echo off (typing sooner would
+// be flushed away as the program sets the terminal up).
+struct TypedAnswer {
+  std::string typed;
+  std::chrono::milliseconds after{0};
+};
+
+// Runs argv[0] as a person does at a terminal: in a session of its own
+// whose controlling terminal, standard input, output and error are a fresh
+// pseudo-terminal, typing `answers` in turn at its password prompts. What
+// it wrote is in `terminal`; killed after `seconds`.
+TerminalProgramRun RunProgramAtTerminal(const std::vector<std::string>& argv,
+                                        const std::vector<TypedAnswer>& answers, int seconds);
 
 // Starts argv[0] (a path) in the background, its output appended to
 // `logFile`, or sharing this process's output when `logFile` is empty.

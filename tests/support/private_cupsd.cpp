@@ -59,7 +59,9 @@ bool SocketAnswers(const std::string& path) {
   return answers;
 }
 
-// A free loopback port: bound once to learn it, then handed to cupsd.
+}  // namespace
+
+// Bound once to learn it, then handed over.
 std::uint16_t FreeLoopbackPort() {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return 0;
@@ -75,6 +77,8 @@ std::uint16_t FreeLoopbackPort() {
   close(fd);
   return port;
 }
+
+namespace {
 
 // Who runs the printer programs: cupsd refuses to run them as root, so
 // root hands them to lp as an installed CUPS does; anyone else can only
@@ -134,7 +138,10 @@ bool PrivateCupsd::WriteConfiguration(const PrivateCupsdOptions& options, std::s
     }
   }
 
-  std::string listen = "Listen " + socketPath_ + "\n";
+  // Over a numeric address cupsd presents the certificate of its
+  // ServerName, so the name is fixed and the certificate made for it.
+  std::string listen = options.encryption ? "ServerName localhost\n" : "";
+  listen += "Listen " + socketPath_ + "\n";
   if (options.listenOnTcp) {
     tcpPort_ = FreeLoopbackPort();
     listen += "Listen 127.0.0.1:" + std::to_string(tcpPort_) + "\n";
@@ -162,7 +169,16 @@ bool PrivateCupsd::WriteConfiguration(const PrivateCupsdOptions& options, std::s
                                                            "    Order deny,allow\n"
                                                            "  </Limit>\n"
                                                            "</Policy>\n"
-                                                         : "");
+                                                         : "") +
+                                (options.passwordForEverything ? "<Policy default>\n"
+                                                                 "  <Limit All>\n"
+                                                                 "    AuthType Basic\n"
+                                                                 "    Require valid-user\n"
+                                                                 "    Order deny,allow\n"
+                                                                 "  </Limit>\n"
+                                                                 "</Policy>\n"
+                                                               : "") +
+                                (options.noJobHistory ? "PreserveJobHistory No\n" : "");
 
   const RunAs runAs = PrinterProgramsRunAs();
   const std::string f = folder_;
@@ -179,12 +195,27 @@ bool PrivateCupsd::WriteConfiguration(const PrivateCupsdOptions& options, std::s
                                     "AccessLog " + f + "/log/access_log\n" +
                                     "ErrorLog " + f + "/log/error_log\n" +
                                     "PageLog " + f + "/log/page_log\n" +
-                                    "Printcap " + f + "/state/printcap\n";
+                                    "Printcap " + f + "/state/printcap\n" +
+                                    "ServerKeychain " + f + "/conf/ssl\n" +
+                                    "CreateSelfSignedCerts No\n";
 
   if (!WriteFile(folder / "conf/cupsd.conf", cupsdConf) ||
       !WriteFile(folder / "conf/cups-files.conf", cupsFilesConf)) {
     if (why) *why = "cannot write the configuration in " + (folder / "conf").string();
     return false;
+  }
+  if (options.encryption) {
+    fs::create_directories(folder / "conf/ssl", error);
+    const std::string ssl = folder_ + "/conf/ssl/";
+    const ProgramRun made = RunProgram(
+        {FindProgram("openssl"), "req", "-x509", "-newkey", "ec", "-pkeyopt",
+         "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2", "-subj", "/CN=localhost",
+         "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1", "-keyout", ssl + "localhost.key",
+         "-out", ssl + "localhost.crt"});
+    if (made.exitStatus != 0) {
+      if (why) *why = "openssl could not make a certificate: " + made.output;
+      return false;
+    }
   }
   return true;
 }
@@ -285,11 +316,13 @@ bool PrivateCupsd::Administer(const std::string& program, std::vector<std::strin
 
 bool PrivateCupsd::AddQueue(const std::string& name, std::uint16_t port, std::string* why,
                             const std::string& host) {
+  return AddQueue(name, "socket://" + host + ":" + std::to_string(port), why);
+}
+
+bool PrivateCupsd::AddQueue(const std::string& name, const std::string& deviceUri,
+                            std::string* why) {
   // Raw queues are deprecated in CUPS 2.4 and lpadmin says so; they work.
-  return Administer("lpadmin",
-                    {"-p", name, "-E", "-v", "socket://" + host + ":" + std::to_string(port), "-m",
-                     "raw"},
-                    why);
+  return Administer("lpadmin", {"-p", name, "-E", "-v", deviceUri, "-m", "raw"}, why);
 }
 
 bool PrivateCupsd::SetDefault(const std::string& name, std::string* why) {

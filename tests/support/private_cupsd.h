@@ -28,6 +28,14 @@ struct PrivateCupsdOptions {
   // Jobs need a user name and password (Basic authentication), as on an
   // office's print server; everything else stays open.
   bool passwordForJobs = false;
+  // Every request, the printer list and the default too, needs them.
+  bool passwordForEverything = false;
+  // The scheduler forgets each job as soon as it has ended
+  // (PreserveJobHistory No), as some busy servers are set up.
+  bool noJobHistory = false;
+  // The scheduler can encrypt (TLS) with a self-signed certificate for
+  // localhost and 127.0.0.1, for a client or proxy that asks for it.
+  bool encryption = false;
 };
 
 // A CUPS scheduler of our own, in a fresh folder under /tmp, reachable only
@@ -67,6 +75,9 @@ public:
   // AppSocket printer at host:port.
   bool AddQueue(const std::string& name, std::uint16_t port, std::string* why = nullptr,
                 const std::string& host = "127.0.0.1");
+  // The same, printing to the device at `deviceUri` (an IPP printer, say).
+  bool AddQueue(const std::string& name, const std::string& deviceUri,
+                std::string* why = nullptr);
   bool SetDefault(const std::string& name, std::string* why = nullptr);
   // Reject makes the queue refuse new jobs (cupsreject); Accept undoes it.
   bool Reject(const std::string& name, std::string* why = nullptr);
@@ -108,6 +119,9 @@ private:
   pid_t pid_ = -1;
   std::vector<std::pair<std::string, std::optional<std::string>>> savedEnvironment_;
 };
+
+// A loopback TCP port that was free a moment ago, to hand to a server.
+std::uint16_t FreeLoopbackPort();
 
 // True on the CI machine (CI=true), where a test that needs cupsd fails
 // when it cannot start one, instead of being skipped.
