@@ -5,6 +5,7 @@
 #include "system_printing.h"
 
 #ifdef _WIN32
+#include "system_device_status.h"
 #include "win32/utf16.h"
 #include "win32_console_output.h"
 
@@ -23,7 +24,10 @@ int wmain(int argc, wchar_t** argv) {
   const auto printers = brisakett::MakeSystemPrinterCatalog(login);
   const auto spooler = brisakett::MakeSystemSpooler(login);
   const auto watcher = brisakett::MakeSystemJobWatcher(login);
-  return brisakett::RunSendCommand(arguments, login, *printers, *spooler, *watcher, out, err);
+  const auto locator = brisakett::MakeSystemDeviceLocator(login);
+  const auto deviceStatus = brisakett::MakeSystemDeviceStatusSource();
+  return brisakett::RunSendCommand(arguments, login, *printers, *spooler, *watcher, out, err,
+                                   nullptr, locator.get(), deviceStatus.get());
 }
 #else
 #include <unistd.h>

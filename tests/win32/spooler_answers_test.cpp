@@ -8,9 +8,11 @@
 #include <memory>
 #include <thread>
 
+#include "in_memory_registry.h"
 #include "win32/job_history.h"
 #include "win32/spooler_error.h"
 #include "win32/system_error_text.h"
+#include "win32/win32_device_status.h"
 #include "win32/win32_spooler.h"
 #include "win32/within_deadline.h"
 
@@ -134,6 +136,86 @@ TEST(JobHistory, APrinterInErrorNeedsAttentionAndOnlyAnOfflineOneIsNotReachable)
               "printer not reachable");
   }
   EXPECT_EQ(JobHistory().Take(Known(0, PRINTER_STATUS_PAUSED)).reason, "queue stopped");
+}
+
+TEST(PrinterPorts, OnlyStandardTcpIpPortsWithSnmpOnReportTheDevicesStatus) {
+  testing::InMemoryRegistry registry;
+  const std::string ports =
+      "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Standard TCP/IP Port\\Ports\\";
+  const auto dword = [](std::uint32_t value) {
+    return std::string(reinterpret_cast<const char*>(&value), sizeof value);
+  };
+  registry.SetValue(kHkeyLocalMachine, ports + "IP_192.0.2.7", "SNMP Enabled", kRegDword, dword(1));
+  registry.SetValue(kHkeyLocalMachine, ports + "IP_192.0.2.8", "SNMP Enabled", kRegDword, dword(1));
+  registry.SetValue(kHkeyLocalMachine, ports + "IP_192.0.2.9", "SNMP Enabled", kRegDword, dword(0));
+  registry.SetValue(kHkeyLocalMachine, ports + "Text", "SNMP Enabled", kRegSz, "1");
+  registry.SetValue(kHkeyLocalMachine, ports + "NoSnmp", "Protocol", kRegDword, dword(1));
+  for (const char* port : {"IP_192.0.2.9", "Text", "NoSnmp", "USB001", "FILE:", ""}) {
+    EXPECT_FALSE(TcpIpPortAsksDevice(registry, port)) << port;
+  }
+  EXPECT_TRUE(TcpIpPortAsksDevice(registry, "IP_192.0.2.7"));
+  EXPECT_EQ(registry.opened, registry.closed);
+
+  const auto asksDevice = [&](const std::string& port) { return TcpIpPortAsksDevice(registry, port); };
+  struct Row {
+    const char* deviceName;
+    const char* portNames;
+    bool reports;
+  };
+  const Row rows[] = {
+      {"Laser 3", "IP_192.0.2.7", true},
+      {"Laser 3", "IP_192.0.2.7, IP_192.0.2.8,", true},  // a pool, as the spooler lists it
+      {"Laser 3", "IP_192.0.2.7,USB001", false},
+      {"Laser 3", "IP_192.0.2.9", false},
+      {"Laser 3", "WSD-5f1c2a3e-0000-4d8b-9a61-1b2c3d4e5f60.0036", false},
+      {"Laser 3", "LPT1:", false},
+      {"Laser 3", "CUPS:Laser_3", false},  // Wine's
+      {"Laser 3", "", false},
+      {"\\\\druckserver\\Laser 3", "IP_192.0.2.7", false},  // that server's port of that name
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.deviceName) + " on " + row.portNames);
+    EXPECT_EQ(PortReportsStatus(row.deviceName, row.portNames, asksDevice), row.reports);
+    const DeviceAddress address = AddressOfPrinter(row.deviceName, row.reports);
+    EXPECT_EQ(address.host, row.reports ? row.deviceName : "");
+    EXPECT_EQ(address.whyNot, row.reports ? "" : kPortDoesNotReport);
+  }
+}
+
+// The spooler's own names for the bits that the reading knows.
+TEST(PrinterPorts, TheSpoolersStatusBitsReadAsTheDevicesState) {
+  using R = DeviceReadiness;
+  const std::pair<DWORD, R> rows[] = {
+      {PRINTER_STATUS_WARMING_UP, R::WarmingUp},    {PRINTER_STATUS_POWER_SAVE, R::WarmingUp},
+      {PRINTER_STATUS_DOOR_OPEN, R::NeedsAttention}, {PRINTER_STATUS_PAPER_JAM, R::NeedsAttention},
+      {PRINTER_STATUS_PAPER_OUT, R::NeedsAttention}, {PRINTER_STATUS_NO_TONER, R::NeedsAttention},
+      {PRINTER_STATUS_OFFLINE, R::NeedsAttention},
+      {PRINTER_STATUS_USER_INTERVENTION, R::NeedsAttention},
+      {PRINTER_STATUS_TONER_LOW, R::Ready},          {PRINTER_STATUS_PRINTING, R::Ready},
+  };
+  for (const auto& [status, readiness] : rows) {
+    EXPECT_EQ(ReadWindowsPrinterStatus(status, true).readiness, readiness) << status;
+  }
+  EXPECT_EQ(ReadWindowsPrinterStatus(PRINTER_STATUS_TONER_LOW, true).condition, "low toner");
+}
+
+// Wine's printers print through CUPS on ports of its own, so under Wine
+// no printer is asked: --wait reports each delivered, with the port as the
+// reason. What Wine's spooler does show is the rest: an unknown printer is
+// its refusal, and a connection is not asked at all.
+TEST(Win32DeviceLocator, AnUnknownPrinterIsTheSpoolersAnswerAndAConnectionIsNotAsked) {
+  Deadline deadline(kServerPatience);
+  const auto located =
+      Win32DeviceLocator().Locate({"No Such Printer 7f3a", "\\\\druckserver\\Laser 3"}, deadline);
+  ASSERT_EQ(located.size(), 2u);
+  EXPECT_EQ(located[0].verdict, ServerVerdict::Refused);
+  EXPECT_FALSE(located[0].reason.empty());
+  EXPECT_TRUE(located[1].Answered());
+  EXPECT_EQ(located[1].value.whyNot, kPortDoesNotReport);
+
+  const auto asked = Win32DeviceStatus().Ask({"No Such Printer 7f3a"}, "public", deadline);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].verdict, ServerVerdict::Refused);
 }
 
 }  // namespace

@@ -1,0 +1,150 @@
+#include "win32/win32_device_status.h"
+
+#include <windows.h>
+#include <winspool.h>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "win32/printer_handle.h"
+#include "win32/spooler_error.h"
+#include "win32/utf16.h"
+#include "win32/win32_registry.h"
+#include "win32/within_deadline.h"
+
+namespace brisakett {
+namespace {
+
+constexpr const char* kTcpIpPorts =
+    "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Standard TCP/IP Port\\Ports\\";
+
+// What the spooler holds of a printer, or the error that kept it from
+// telling.
+struct PrinterRecord {
+  DWORD status = 0;
+  std::string portNames;
+  bool failed = false;
+  DWORD error = ERROR_SUCCESS;
+};
+
+// Opens the printer and reads its PRINTER_INFO_2W. Runs on a thread that
+// the caller may leave behind at the deadline.
+PrinterRecord ReadPrinterRecord(const std::string& deviceName) {
+  const PrinterOpening opened = OpenPrinterNamed(deviceName);
+  if (!opened.printer) return {0, {}, true, opened.error};
+  std::vector<BYTE> record;
+  DWORD needed = 0;
+  for (;;) {
+    SetLastError(ERROR_SUCCESS);
+    if (GetPrinterW(opened.printer.Get(), 2, record.empty() ? nullptr : record.data(),
+                    static_cast<DWORD>(record.size()), &needed) &&
+        !record.empty()) {
+      break;
+    }
+    const DWORD error = GetLastError();
+    // The record may grow between the size and the read (a port added).
+    if (error != ERROR_INSUFFICIENT_BUFFER || needed == 0) return {0, {}, true, error};
+    record.resize(needed);
+  }
+  const auto& printer = *reinterpret_cast<const PRINTER_INFO_2W*>(record.data());
+  return {printer.Status, printer.pPortName ? Utf8FromWide(printer.pPortName) : std::string()};
+}
+
+bool AsksDevice(const std::string& port) {
+  Win32Registry registry;
+  return TcpIpPortAsksDevice(registry, port);
+}
+
+}  // namespace
+
+bool TcpIpPortAsksDevice(Registry& registry, const std::string& port) {
+  // A name with a backslash would reach another key than the port's.
+  if (port.empty() || port.find('\\') != std::string::npos) return false;
+  constexpr std::uint32_t kKeyRead = 0x20019;
+  RegistryKey key{};
+  if (registry.OpenKey(kHkeyLocalMachine, kTcpIpPorts + port, kKeyRead, key) != kErrorSuccess) {
+    return false;
+  }
+  std::uint32_t type = 0;
+  std::uint32_t enabled = 0;
+  std::uint32_t size = sizeof enabled;
+  const long read =
+      registry.QueryValue(key, "SNMP Enabled", type, reinterpret_cast<unsigned char*>(&enabled), size);
+  registry.CloseKey(key);
+  return read == kErrorSuccess && type == kRegDword && size == sizeof enabled && enabled == 1;
+}
+
+bool PortReportsStatus(const std::string& deviceName, std::string_view portNames,
+                       const std::function<bool(const std::string& port)>& asksDevice) {
+  if (PrintServerOf(deviceName) != "localhost") return false;
+  bool any = false;
+  while (!portNames.empty()) {
+    const std::size_t comma = portNames.find(',');
+    std::string_view port = portNames.substr(0, comma);
+    portNames = comma == std::string_view::npos ? std::string_view() : portNames.substr(comma + 1);
+    while (!port.empty() && port.front() == ' ') port.remove_prefix(1);
+    while (!port.empty() && port.back() == ' ') port.remove_suffix(1);
+    if (port.empty()) continue;
+    // A pool has one status for all its devices: it is their word only
+    // when every port asks its device.
+    if (!asksDevice(std::string(port))) return false;
+    any = true;
+  }
+  return any;
+}
+
+DeviceAddress AddressOfPrinter(const std::string& deviceName, bool portReportsStatus) {
+  if (!portReportsStatus) return {{}, kPortDoesNotReport};
+  return {deviceName, {}};
+}
+
+std::vector<SpoolerAnswer<DeviceAddress>> Win32DeviceLocator::Locate(
+    const std::vector<std::string>& deviceNames, Deadline& deadline) const {
+  std::vector<SpoolerAnswer<DeviceAddress>> addresses;
+  addresses.reserve(deviceNames.size());
+  for (const std::string& deviceName : deviceNames) {
+    const std::string server = PrintServerOf(deviceName);
+    if (server != "localhost") {
+      // Not worth a call to the other server: its answer could not change this.
+      addresses.emplace_back(AddressOfPrinter(deviceName, false));
+      continue;
+    }
+    const std::optional<PrinterRecord> read =
+        WithinDeadline(deadline, [deviceName] { return ReadPrinterRecord(deviceName); });
+    if (!read) {
+      addresses.emplace_back(SpoolerTimedOut(server));
+    } else if (read->failed) {
+      addresses.emplace_back(SpoolerFailureOf(read->error, server));
+    } else {
+      addresses.emplace_back(
+          AddressOfPrinter(deviceName, PortReportsStatus(deviceName, read->portNames, AsksDevice)));
+    }
+  }
+  return addresses;
+}
+
+std::vector<SpoolerAnswer<DeviceStatus>> Win32DeviceStatus::Ask(const std::vector<std::string>& hosts,
+                                                                const std::string&,
+                                                                Deadline& deadline) const {
+  std::vector<SpoolerAnswer<DeviceStatus>> answers;
+  answers.reserve(hosts.size());
+  for (const std::string& deviceName : hosts) {
+    const std::string server = PrintServerOf(deviceName);
+    const std::optional<PrinterRecord> read =
+        WithinDeadline(deadline, [deviceName] { return ReadPrinterRecord(deviceName); });
+    if (!read) {
+      answers.emplace_back(SpoolerTimedOut(server));
+    } else if (read->failed) {
+      answers.emplace_back(SpoolerFailureOf(read->error, server));
+    } else {
+      // The port is read again: its SNMP may have been switched off since
+      // the printer was located, and a 0 then only means nobody asked.
+      answers.emplace_back(ReadWindowsPrinterStatus(
+          read->status, PortReportsStatus(deviceName, read->portNames, AsksDevice)));
+    }
+  }
+  return answers;
+}
+
+}  // namespace brisakett
