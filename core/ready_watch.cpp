@@ -17,7 +17,7 @@ std::string NoStatus(const std::string& why) {
 }  // namespace
 
 void ReadyWatch::Add(PrinterWakeReport delivered, Clock::time_point started) {
-  printers_.push_back({std::move(delivered), started, false, {}, false, Clock::now()});
+  printers_.push_back({std::move(delivered), started, false, {}, false, false, Clock::now()});
 }
 
 ReadyWatch::Clock::time_point ReadyWatch::NextAsk() const {
@@ -30,14 +30,14 @@ void ReadyWatch::Finish(Printer& printer, WakeOutcome outcome, const Finished& f
   printer.report.outcome = outcome;
   finished(printer.report);
   printer.located = false;
-  printer.host = "-";  // marks it done until the list is swept
+  printer.reported = true;
 }
 
 void ReadyWatch::Ask(Deadline& deadline, const Finished& finished) {
   std::vector<std::size_t> unlocated;
   std::vector<std::string> names;
   for (std::size_t i = 0; i < printers_.size(); ++i) {
-    if (printers_[i].located) continue;
+    if (printers_[i].located || printers_[i].reported) continue;
     unlocated.push_back(i);
     names.push_back(printers_[i].report.name);
   }
@@ -104,7 +104,7 @@ void ReadyWatch::Ask(Deadline& deadline, const Finished& finished) {
       }
     }
   }
-  std::erase_if(printers_, [](const Printer& printer) { return printer.host == "-"; });
+  std::erase_if(printers_, [](const Printer& printer) { return printer.reported; });
 }
 
 void ReadyWatch::GiveUp(const Finished& finished) {

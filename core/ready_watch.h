@@ -42,6 +42,7 @@ private:
     bool located = false;
     std::string host;
     bool answered = false;  // the device has told its status at least once
+    bool reported = false;  // finished, and gone from the list at the next sweep
     Clock::time_point nextAsk;
   };
   void Finish(Printer& printer, WakeOutcome outcome, const Finished& finished);

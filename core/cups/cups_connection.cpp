@@ -1,12 +1,12 @@
 #include "cups/cups_connection.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
 #include <memory>
-#include <mutex>
-#include <thread>
+#include <optional>
 #include <vector>
+
+#include "within_deadline.h"
 
 namespace brisakett {
 namespace {
@@ -47,43 +47,10 @@ int Milliseconds(Deadline::Clock::duration duration) {
       std::chrono::duration_cast<std::chrono::milliseconds>(duration).count());
 }
 
-// A name look-up left to a thread of its own, so that a name server that
-// never answers costs the caller its deadline and no more; the thread,
-// abandoned then, frees what it finds when the look-up ends.
-class NameLookup {
-public:
-  static std::shared_ptr<NameLookup> Start(const std::string& host, int port) {
-    auto lookup = std::make_shared<NameLookup>();
-    std::thread([lookup, host, service = std::to_string(port)] {
-      http_addrlist_t* found = httpAddrGetList(host.c_str(), AF_UNSPEC, service.c_str());
-      const std::lock_guard lock(lookup->mutex_);
-      if (lookup->abandoned_) {
-        httpAddrFreeList(found);
-      } else {
-        lookup->found_ = found;
-      }
-      lookup->done_ = true;
-      lookup->finished_.notify_all();
-    }).detach();
-    return lookup;
-  }
-
-  // The addresses, which the caller frees; null when the name is not
-  // known, and then `timedOut` says whether the deadline passed first.
-  http_addrlist_t* Wait(const Deadline& deadline, bool& timedOut) {
-    std::unique_lock lock(mutex_);
-    timedOut = !finished_.wait_for(lock, deadline.Left(), [this] { return done_; });
-    abandoned_ = timedOut;
-    return std::exchange(found_, nullptr);
-  }
-
-private:
-  std::mutex mutex_;
-  std::condition_variable finished_;
-  bool done_ = false;
-  bool abandoned_ = false;
-  http_addrlist_t* found_ = nullptr;
+struct FreeAddresses {
+  void operator()(http_addrlist_t* addresses) const { httpAddrFreeList(addresses); }
 };
+using Addresses = std::unique_ptr<http_addrlist_t, FreeAddresses>;
 
 bool IsError(ipp_status_t status) { return status > IPP_STATUS_OK_CONFLICTING; }
 
@@ -113,19 +80,24 @@ void CupsConnection::Connect() {
     return;
   }
   const char* server = cupsServer();
-  http_addrlist_t* addresses = nullptr;
+  Addresses addresses;
   if (server[0] == '/') {
-    addresses = httpAddrGetList(server, AF_UNSPEC, nullptr);  // a socket: no look-up
+    addresses.reset(httpAddrGetList(server, AF_UNSPEC, nullptr));  // a socket: no look-up
   } else {
-    addresses = NameLookup::Start(server, ippPort())->Wait(deadline_, timedOut_);
+    // A name server that never answers costs the deadline and no more.
+    std::optional<Addresses> found =
+        WithinDeadline(deadline_, [host = std::string(server), service = std::to_string(ippPort())] {
+          return Addresses(httpAddrGetList(host.c_str(), AF_UNSPEC, service.c_str()));
+        });
+    timedOut_ = !found;
+    if (found) addresses = std::move(*found);
   }
   if (!addresses) {
     unresolved_ = !timedOut_;
     return;
   }
-  http_ = httpConnect2(server, ippPort(), addresses, AF_UNSPEC, cupsEncryption(),
+  http_ = httpConnect2(server, ippPort(), addresses.get(), AF_UNSPEC, cupsEncryption(),
                        /*blocking=*/1, /*msec=*/0, nullptr);
-  httpAddrFreeList(addresses);
   if (!http_) return;
   httpSetTimeout(http_, kPollSeconds, &CupsConnection::KeepWaiting, this);
   if (httpReconnect2(http_, std::max(Milliseconds(deadline_.Left()), 1), nullptr) != 0) {

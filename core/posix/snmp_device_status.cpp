@@ -15,6 +15,8 @@
 #include <mutex>
 #include <optional>
 
+#include "within_deadline.h"
+
 namespace brisakett {
 namespace {
 
@@ -60,69 +62,60 @@ std::string Unbracketed(const std::string& host) {
   return host;
 }
 
-// One name look-up, on glibc's own thread. Left behind (never freed) when
-// it outlasts the deadline and cannot be cancelled: glibc still writes to it.
-struct Lookup {
-  std::string name;
-  addrinfo hints{};
-  gaicb request{};
+// A host's address as net-snmp takes it ("udp:192.0.2.7:161"), or the
+// look-up's error.
+struct Looked {
+  int error = 0;
+  std::string peer;
 };
 
-// Each host's numeric address as net-snmp takes it ("udp:192.0.2.7:161"),
-// or why it has none, all looked up at once within the deadline.
+Looked LookUp(const std::string& host, std::uint16_t port, int flags) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_DGRAM;
+  hints.ai_flags = flags;
+  addrinfo* found = nullptr;
+  const int error = getaddrinfo(host.c_str(), nullptr, &hints, &found);
+  if (error != 0) return {error, {}};
+  char text[INET6_ADDRSTRLEN] = {};
+  const bool six = found->ai_family == AF_INET6;
+  inet_ntop(found->ai_family,
+            six ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(found->ai_addr)->sin6_addr)
+                : static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr),
+            text, sizeof text);
+  freeaddrinfo(found);
+  return {0, (six ? "udp6:[" + std::string(text) + "]" : "udp:" + std::string(text)) + ":" +
+                 std::to_string(port)};
+}
+
+// Each host's address, or why it has none, all looked up at once within
+// the deadline. An address needs no look-up; each name gets a thread of
+// its own that is left behind if its name server is slow. (glibc's
+// getaddrinfo_a would do, but its gai_suspend races a look-up that ends
+// just as the wait gives up, and crashed with some hundred names.)
 std::vector<SpoolerAnswer<std::string>> Resolve(const std::vector<std::string>& hosts,
                                                 std::uint16_t port, Deadline& deadline) {
-  const auto peer = [port](int family, const void* address) {
-    char text[INET6_ADDRSTRLEN] = {};
-    inet_ntop(family, address, text, sizeof text);
-    const std::string where = family == AF_INET6 ? "udp6:[" + std::string(text) + "]" : "udp:" + std::string(text);
-    return where + ":" + std::to_string(port);
-  };
   std::vector<SpoolerAnswer<std::string>> peers(hosts.size());
-  std::vector<Lookup*> lookups(hosts.size(), nullptr);
-  std::vector<gaicb*> pending;
+  std::vector<std::optional<LeftBehindCall<Looked>>> lookups(hosts.size());
   for (std::size_t i = 0; i < hosts.size(); ++i) {
-    auto* lookup = new Lookup;
-    lookup->name = Unbracketed(hosts[i]);
-    lookup->hints.ai_family = AF_UNSPEC;
-    lookup->hints.ai_socktype = SOCK_DGRAM;
-    lookup->request.ar_name = lookup->name.c_str();
-    lookup->request.ar_request = &lookup->hints;
-    lookups[i] = lookup;
-    pending.push_back(&lookup->request);
-  }
-  if (!pending.empty() &&
-      getaddrinfo_a(GAI_NOWAIT, pending.data(), static_cast<int>(pending.size()), nullptr) != 0) {
-    for (Lookup* lookup : lookups) delete lookup;
-    peers.assign(hosts.size(), ServerAnswer{ServerVerdict::Unreachable, "its name could not be looked up"});
-    return peers;
-  }
-  for (;;) {
-    const bool busy = std::any_of(pending.begin(), pending.end(),
-                                  [](gaicb* request) { return gai_error(request) == EAI_INPROGRESS; });
-    if (!busy || deadline.Passed()) break;
-    const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline.Left());
-    const timespec wait{static_cast<time_t>(left.count() / 1'000'000'000),
-                        static_cast<long>(left.count() % 1'000'000'000)};
-    gai_suspend(pending.data(), static_cast<int>(pending.size()), &wait);
-  }
-  for (std::size_t i = 0; i < hosts.size(); ++i) {
-    Lookup* lookup = lookups[i];
-    const int error = gai_error(&lookup->request);
-    if (error == EAI_INPROGRESS) {
-      peers[i] = ServerAnswer{ServerVerdict::TimedOut, "its name " + hosts[i] + " did not resolve in time"};
-      if (gai_cancel(&lookup->request) != EAI_ALLDONE) continue;  // left behind
-    } else if (error != 0) {
-      peers[i] = ServerAnswer{ServerVerdict::Unreachable,
-                              "its name " + hosts[i] + " does not resolve: " + gai_strerror(error)};
+    const std::string name = Unbracketed(hosts[i]);
+    if (const Looked address = LookUp(name, port, AI_NUMERICHOST); address.error == 0) {
+      peers[i] = address.peer;
     } else {
-      const addrinfo* found = lookup->request.ar_result;
-      peers[i] = found->ai_family == AF_INET6
-                     ? peer(AF_INET6, &reinterpret_cast<sockaddr_in6*>(found->ai_addr)->sin6_addr)
-                     : peer(AF_INET, &reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr);
+      lookups[i].emplace([name, port] { return LookUp(name, port, 0); });
     }
-    if (lookup->request.ar_result) freeaddrinfo(lookup->request.ar_result);
-    delete lookup;
+  }
+  for (std::size_t i = 0; i < hosts.size(); ++i) {
+    if (!lookups[i]) continue;
+    const std::optional<Looked> looked = lookups[i]->Wait(deadline);
+    if (!looked) {
+      peers[i] = ServerAnswer{ServerVerdict::TimedOut, "its name " + hosts[i] + " did not resolve in time"};
+    } else if (looked->error != 0) {
+      peers[i] = ServerAnswer{ServerVerdict::Unreachable,
+                              "its name " + hosts[i] + " does not resolve: " + gai_strerror(looked->error)};
+    } else {
+      peers[i] = looked->peer;
+    }
   }
   return peers;
 }

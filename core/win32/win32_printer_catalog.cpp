@@ -5,7 +5,7 @@
 
 #include "win32/spooler_error.h"
 #include "win32/utf16.h"
-#include "win32/within_deadline.h"
+#include "within_deadline.h"
 
 namespace brisakett {
 namespace {

@@ -14,7 +14,7 @@
 #include "win32/system_error_text.h"
 #include "win32/win32_device_status.h"
 #include "win32/win32_spooler.h"
-#include "win32/within_deadline.h"
+#include "within_deadline.h"
 
 namespace brisakett {
 namespace {
