@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -24,32 +25,49 @@ std::string ReadWhole(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// The pass script: `-g OID` prints OID, type and value; anything else
-// (getnext, set) nothing, which snmpd answers as "no such name".
+// The printer, as a pass_persist script: one bash process that answers
+// snmpd's questions on its standard input, with builtins only, so that a
+// few agents keep up with hundreds of printers asked at once (a `pass`
+// script forks a shell, and here `date` and `stat`, for every value).
+// "get OID" is answered with OID, type and value; anything else with
+// NONE, which snmpd answers as "no such name". JobArrived writes the
+// time of the first job into `job`.
 std::string Script(SimulatedPrinter printer, const std::string& folder, int warmUpSeconds) {
   std::string values;
   switch (printer) {
     case SimulatedPrinter::WarmsUpAfterJob:
-      values = "device=2; printer=1; errors='00 00'\n"
-               "if [ -e " + folder + "/job ]; then\n"
-               "  age=$(( $(date +%s) - $(stat -c %Y " + folder + "/job) ))\n"
-               "  if [ \"$age\" -lt " + std::to_string(warmUpSeconds) +
-               " ]; then printer=5; else printer=3; fi\n"
-               "fi\n";
+      values = "    device=2; printer=1; errors='00 00'\n"
+               "    if [ -e " + folder + "/job ]; then\n"
+               "      since=; read -r since < " + folder + "/job\n"
+               "      printf -v now '%(%s)T' -1\n"
+               "      if [ -z \"$since\" ] || (( now - since < " + std::to_string(warmUpSeconds) +
+               " )); then printer=5; else printer=3; fi\n"
+               "    fi\n";
       break;
     case SimulatedPrinter::DoorOpen:
-      values = "device=3; printer=3; errors='08 00'\n";
+      values = "    device=3; printer=3; errors='08 00'\n";
       break;
     case SimulatedPrinter::WarmsUpForever:
-      values = "device=2; printer=5; errors='00 00'\n";
+      values = "    device=2; printer=5; errors='00 00'\n";
       break;
   }
-  return "#!/bin/sh\n[ \"$1\" = -g ] || exit 0\n" + values +
-         "case \"$2\" in\n"
-         "  .1.3.6.1.2.1.25.3.2.1.5.1) printf '%s\\ninteger\\n%s\\n' \"$2\" \"$device\" ;;\n"
-         "  .1.3.6.1.2.1.25.3.5.1.1.1) printf '%s\\ninteger\\n%s\\n' \"$2\" \"$printer\" ;;\n"
-         "  .1.3.6.1.2.1.25.3.5.1.2.1) printf '%s\\noctet\\n%s\\n' \"$2\" \"$errors\" ;;\n"
-         "esac\n";
+  return "#!/bin/bash\n"
+         "while read -r command; do\n"
+         "  case \"$command\" in\n"
+         "    PING) echo PONG; continue ;;\n"
+         "    get) read -r oid ;;\n"
+         "    getnext) read -r oid; echo NONE; continue ;;\n"
+         "    set) read -r oid; read -r value; echo not-writable; continue ;;\n"
+         "    *) continue ;;\n"
+         "  esac\n" +
+         values +
+         "  case \"$oid\" in\n"
+         "    .1.3.6.1.2.1.25.3.2.1.5.1) printf '%s\\ninteger\\n%s\\n' \"$oid\" \"$device\" ;;\n"
+         "    .1.3.6.1.2.1.25.3.5.1.1.1) printf '%s\\ninteger\\n%s\\n' \"$oid\" \"$printer\" ;;\n"
+         "    .1.3.6.1.2.1.25.3.5.1.2.1) printf '%s\\noctet\\n%s\\n' \"$oid\" \"$errors\" ;;\n"
+         "    *) echo NONE ;;\n"
+         "  esac\n"
+         "done\n";
 }
 
 }  // namespace
@@ -78,7 +96,7 @@ std::unique_ptr<PrivateSnmpd> PrivateSnmpd::Start(const std::vector<std::string>
   std::ofstream(folder + "/snmpd.conf")
       << "agentAddress " << listen << "\n"
       << "rocommunity public 127.0.0.0/8\n"
-      << "pass .1.3.6.1.2.1.25 /bin/sh " << folder << "/printer.sh\n"
+      << "pass_persist .1.3.6.1.2.1.25 /bin/bash " << folder << "/printer.sh\n"
       // Its saved state stays in its folder, not /var/lib/snmp.
       << "[snmp] persistentDir " << folder << "/state\n";
   // -C: only this configuration; -I: without the modules that would
@@ -123,7 +141,10 @@ void PrivateSnmpd::JobArrived() const {
   // The first job starts the warm-up; later ones find it under way.
   const std::string stamp = folder_ + "/job";
   const int fd = open(stamp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd >= 0) close(fd);
+  if (fd < 0) return;
+  const std::string now = std::to_string(std::time(nullptr)) + "\n";
+  [[maybe_unused]] const ssize_t written = write(fd, now.data(), now.size());
+  close(fd);
 }
 
 void PrivateSnmpd::Rest() const {
