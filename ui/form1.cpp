@@ -57,6 +57,10 @@ Form1::Form1(const Services& services) : services_(services) {
   Image1->setPixmap(QPixmap(":/banner.bmp"));
   Image1->setGeometry(twips::Rect(60, 120, 6390, 1170));
   Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // A screen reader knows the banner only by these; clicking it is the
+  // Help menu's "About".
+  Image1->setAccessibleName("Brisakett");
+  Image1->setAccessibleDescription("Opens the About window");
 
   Line1 = new LineControl(client, twips::Point(120, 1320), twips::Point(6360, 1320),
                           palette().color(QPalette::WindowText));
@@ -92,6 +96,9 @@ Form1::Form1(const Services& services) : services_(services) {
   Combo1->setModel(new QStringListModel(Combo1));
   Combo1->setGeometry(twips::Rect(1080, 2280, 4335, 360));
   Combo1->setEditText("Combo1");
+  // The label names the box for screen readers (Qt's labelled-by relation;
+  // on Windows also its name). Its text has no '&', so no key comes with it.
+  Label2->setBuddy(Combo1);
 
   Command1 = new QPushButton("OK", client);
   Command1->setObjectName("Command1");

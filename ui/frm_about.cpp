@@ -83,6 +83,8 @@ frmAbout::frmAbout(const Services& services)
   // is shown as it is opened, every '&' in it included.
   Command1 = MakeButton(this, "Command1", QString(HomePage()).replace('&', "&&"),
                         twips::Rect(960, 2880, 2775, 495));
+  // The caption stays its name; a screen reader also says where it leads.
+  Command1->setAccessibleDescription("Opens " + HomePage() + " in the web browser");
   cmdSysInfo = MakeButton(this, "cmdSysInfo", "&System Info...",
                           twips::Rect(4260, 3075, 1245, 345));
 

@@ -1,6 +1,7 @@
 // The windows, driven offscreen with an in-memory printer list and spooler;
 // the same windows against the real scheduler are in form1_cups_test.cpp.
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QTimer>
 #include <QDesktopServices>
@@ -112,6 +113,16 @@ private slots:
       for (const QAction* item : menu->menu()->actions()) menus << item->objectName();
     }
     QCOMPARE(menus, QStringList({"File", "Exit", "Help", "About"}));
+
+    // What a screen reader gets: the box labelled by Label2, the banner
+    // named, with what a click does.
+    const QList<std::pair<QAccessibleInterface*, QAccessible::Relation>> labels =
+        QAccessible::queryAccessibleInterface(rig.combo())->relations(QAccessible::Label);
+    QCOMPARE(labels.size(), 1);
+    QCOMPARE(labels.first().first->text(QAccessible::Name), QString::fromUtf8("Drucker auswählen:"));
+    QAccessibleInterface* banner = QAccessible::queryAccessibleInterface(rig.find<QWidget>("Image1"));
+    QCOMPARE(banner->text(QAccessible::Name), QString("Brisakett"));
+    QVERIFY(banner->text(QAccessible::Description).contains("About"));
 
     QVERIFY(QTest::qWaitForWindowActive(rig.form.get()));
     QCOMPARE(QApplication::focusWidget(), rig.combo());
@@ -238,6 +249,12 @@ private slots:
     }
     QCOMPARE(about->findChild<QLabel*>("picIcon")->pixmap().size(), QSize(32, 32));
     QVERIFY(about->findChild<QPushButton*>("cmdOK")->isDefault());
+    // A screen reader says the address and that it opens in the browser.
+    QAccessibleInterface* linkForReader =
+        QAccessible::queryAccessibleInterface(about->findChild<QPushButton*>("Command1"));
+    QCOMPARE(linkForReader->text(QAccessible::Name), frmAbout::HomePage());
+    QVERIFY(linkForReader->text(QAccessible::Description)
+                .contains(frmAbout::HomePage() + " in the web browser"));
 
     UrlCatcher catcher;
     const QString scheme = QUrl(frmAbout::HomePage()).scheme();
