@@ -8,8 +8,9 @@
 namespace brisakett {
 
 // Where each queue's printer is, as the system's spooler knows it, and
-// how its status is asked (SNMP). Linux only for now; the locator keeps a
-// reference to the login, which must outlive it.
+// how its status is asked: over SNMP on Linux, from the spooler's own
+// printer status on Windows. The locator keeps a reference to the login,
+// which must outlive it.
 std::unique_ptr<DeviceLocator> MakeSystemDeviceLocator(const SpoolerLogin& login);
 std::unique_ptr<DeviceStatusSource> MakeSystemDeviceStatusSource();
 

@@ -4,6 +4,7 @@
 // must be true, and the window must answer within 5 seconds.
 
 #include <cups/cups.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QDialog>
@@ -11,11 +12,13 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
 #include "capture_server.h"
 #include "form1_program.h"
+#include "local_user.h"
 #include "frm_about.h"
 #include "messages.h"
 #include "printing_setup.h"
@@ -296,6 +299,32 @@ private slots:
     QCOMPARE(answer.told, QStringList{QString::fromUtf8(messages::kCommandFailed) + "\nUnauthorized"});
     QVERIFY(program.form.AboutWindow() == nullptr);
     QVERIFY(setup->cupsd->Jobs().empty());
+
+    // The scheduler checks passwords through PAM, which answers a wrong one
+    // only after a delay of its own: the dialog asks again, and the right
+    // password prints.
+    if (geteuid() != 0) QSKIP("a local account to check needs root");
+    const testing::LocalUser user("Rechtes-Wort-7");
+    QVERIFY2(user.Created(), user.Why().c_str());
+    const QStringList typed{"falsches-Wort", "Rechtes-Wort-7"};
+    int prompts = 0;
+    QTimer typer;
+    connect(&typer, &QTimer::timeout, [&] {
+      for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(window);
+        if (!dialog || dialog->objectName() != "PasswordDialog" || !dialog->isVisible()) continue;
+        dialog->findChild<QLineEdit*>("userName")->setText(QString::fromStdString(user.Name()));
+        dialog->findChild<QLineEdit*>("password")->setText(typed[std::min(prompts, 1)]);
+        ++prompts;
+        dialog->accept();
+      }
+    });
+    typer.start(50);
+    const Form1Program::Answer printed = program.PressOk("Laser");
+    typer.stop();
+    QCOMPARE(printed.told, QStringList{QString::fromUtf8("Kommando ausgeführt")});
+    QCOMPARE(prompts, 2);
+    QVERIFY(setup->Printer("Laser").WaitForJobs(1, 20s));
   }
 
   // A print server that accepts connections and never answers: the window
