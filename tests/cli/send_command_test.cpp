@@ -178,6 +178,20 @@ TEST_F(SendCommand, SeveralPrintersGetALineEachAndTheWorstStatus) {
   spooler.failAt = "EndDoc";
   EXPECT_EQ(Send({"--jobs", "1", "Laser", "Nope"}).status, kExitRefused);
 
+  // A failure inside the program on a submitting thread ends that
+  // printer's wake-up, not the run.
+  spooler.failAt = "";
+  spooler.throwsOnOpen = true;
+  const SendRun thrown = Send({"--jobs", "2", "Laser", "Tinte"});
+  EXPECT_EQ(thrown.status, kExitUnknown);
+  for (const auto& line : Fields(thrown.out)) {
+    if (line[0] == "Laser" || line[0] == "Tinte") {
+      EXPECT_EQ(line[1], "unknown");
+      EXPECT_NE(line[4].find("out of handles"), std::string::npos) << line[4];
+    }
+  }
+  spooler.throwsOnOpen = false;
+
   catalog.names.clear();
   const SendRun none = Send({"--all"});
   EXPECT_EQ(none.status, kExitNotRecognized);

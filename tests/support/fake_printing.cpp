@@ -1,6 +1,7 @@
 #include "fake_printing.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace brisakett::testing {
 namespace {
@@ -73,6 +74,7 @@ private:
 
 std::unique_ptr<SpoolerPrinter> FakeSpooler::Open(const std::string& deviceName, Deadline&,
                                                   SpoolerFailure& failure) {
+  if (throwsOnOpen) throw std::runtime_error("out of handles");
   calls.push_back("Open " + deviceName);
   if (std::find(openable.begin(), openable.end(), deviceName) == openable.end()) {
     failure = SpoolerFailure(ServerAnswer{ServerVerdict::Refused, "unknown printer"}, true);

@@ -42,6 +42,7 @@ public:
   std::optional<std::size_t> shortWrite;
   std::vector<std::string> writes;
   int lastJobId = 0;  // StartDoc numbers the jobs 1, 2, ...
+  bool throwsOnOpen = false;  // Open fails inside the program, as std::bad_alloc would
 
   std::unique_ptr<SpoolerPrinter> Open(const std::string& deviceName, Deadline& deadline,
                                        SpoolerFailure& failure) override;
