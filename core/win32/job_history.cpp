@@ -47,6 +47,14 @@ JobLook StateOf(const JobReading& reading) {
   return {JobLook::State::Waiting, Said("queued", text)};
 }
 
+// A job in error while printing, then gone, may as well have been deleted
+// by someone who gave up on it.
+bool SaysPrinting(DWORD status) {
+  return (status & (JOB_STATUS_PRINTED | JOB_STATUS_COMPLETE)) ||
+         ((status & JOB_STATUS_PRINTING) &&
+          !(status & (kJobNeedsAttention | JOB_STATUS_DELETING | JOB_STATUS_DELETED)));
+}
+
 }  // namespace
 
 JobLook JobHistory::Take(const JobReading& reading) {
@@ -55,13 +63,19 @@ JobLook JobHistory::Take(const JobReading& reading) {
     return {JobLook::State::Vanished,
             "the spooler no longer knows the job and did not say how it ended"};
   }
-  // A job in error while printing, then gone, may as well have been
-  // deleted by someone who gave up on it.
-  lastWordPrinting_ =
-      (reading.status & (JOB_STATUS_PRINTED | JOB_STATUS_COMPLETE)) ||
-      ((reading.status & JOB_STATUS_PRINTING) &&
-       !(reading.status & (kJobNeedsAttention | JOB_STATUS_DELETING | JOB_STATUS_DELETED)));
+  lastWordPrinting_ = SaysPrinting(reading.status);
   return StateOf(reading);
+}
+
+void JobHistory::Hear(unsigned long status) { lastWordPrinting_ = SaysPrinting(status); }
+
+bool HearJobStatuses(const PRINTER_NOTIFY_INFO& info, std::map<int, JobHistory>& histories) {
+  for (DWORD i = 0; i < info.Count; ++i) {
+    const PRINTER_NOTIFY_INFO_DATA& data = info.aData[i];
+    if (data.Type != JOB_NOTIFY_TYPE || data.Field != JOB_NOTIFY_FIELD_STATUS) continue;
+    histories[static_cast<int>(data.Id)].Hear(data.NotifyData.adwData[0]);
+  }
+  return (info.Flags & PRINTER_NOTIFY_INFO_DISCARDED) != 0;
 }
 
 }  // namespace brisakett

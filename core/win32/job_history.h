@@ -1,6 +1,10 @@
 #pragma once
 
+#include <map>
 #include <string>
+
+#include <windows.h>
+#include <winspool.h>
 
 #include "job_watcher.h"
 
@@ -22,10 +26,21 @@ class JobHistory {
 public:
   // The job's state from this look and what earlier ones saw.
   JobLook Take(const JobReading& reading);
+  // A status the spooler announced for the job between looks (its change
+  // notifications): often the last one it gives, which a look rarely sees.
+  void Hear(unsigned long status);
 
 private:
   // The last status the spooler gave said the job printed or was printing.
   bool lastWordPrinting_ = false;
 };
+
+// Hands each job status in a change notification of this computer's
+// print server (JOB_NOTIFY_FIELD_STATUS) to that job's history, by job id,
+// even for a job not looked at yet. True when the spooler discarded
+// notifications (PRINTER_NOTIFY_INFO_DISCARDED): then only asking again
+// for every job's status (PRINTER_NOTIFY_OPTIONS_REFRESH) tells what was
+// missed.
+bool HearJobStatuses(const PRINTER_NOTIFY_INFO& info, std::map<int, JobHistory>& histories);
 
 }  // namespace brisakett

@@ -82,13 +82,78 @@ CancelDone DeleteJob(const std::string& deviceName, int jobId) {
   return {};
 }
 
+// Asks for job statuses only; `flags` PRINTER_NOTIFY_OPTIONS_REFRESH asks
+// again for every job's.
+struct StatusOptions {
+  explicit StatusOptions(DWORD flags = 0) {
+    type.Type = JOB_NOTIFY_TYPE;
+    type.Count = 1;
+    type.pFields = &field;
+    options.Version = 2;
+    options.Flags = flags;
+    options.Count = 1;
+    options.pTypes = &type;
+  }
+  StatusOptions(const StatusOptions&) = delete;
+  StatusOptions& operator=(const StatusOptions&) = delete;
+
+  WORD field = JOB_NOTIFY_FIELD_STATUS;
+  PRINTER_NOTIFY_OPTIONS_TYPE type{};
+  PRINTER_NOTIFY_OPTIONS options{};
+};
+
+// This computer's print server and its change notifications of job
+// statuses, closed when it dies: also on a thread left behind at a
+// deadline.
+class JobNotifications {
+public:
+  JobNotifications() = default;
+  JobNotifications(PrinterHandle server, HANDLE change)
+      : server_(std::move(server)), change_(change) {}
+  JobNotifications(JobNotifications&& other) noexcept
+      : server_(std::move(other.server_)),
+        change_(std::exchange(other.change_, INVALID_HANDLE_VALUE)) {}
+  JobNotifications& operator=(JobNotifications&& other) noexcept {
+    std::swap(server_, other.server_);
+    std::swap(change_, other.change_);
+    return *this;
+  }
+  ~JobNotifications() {
+    // Before the server's handle, which the notifications belong to.
+    if (change_ != INVALID_HANDLE_VALUE) FindClosePrinterChangeNotification(change_);
+  }
+
+  HANDLE Change() const { return change_; }
+  explicit operator bool() const { return change_ != INVALID_HANDLE_VALUE; }
+
+private:
+  PrinterHandle server_;
+  HANDLE change_ = INVALID_HANDLE_VALUE;
+};
+
+// Nothing where the spooler gives no notifications (Wine's fails the
+// call): the jobs are then followed by their looks alone.
+JobNotifications WatchLocalJobs() {
+  HANDLE opened = nullptr;
+  if (!OpenPrinterW(nullptr, &opened, nullptr)) return {};
+  PrinterHandle server(opened);
+  StatusOptions asking;
+  const HANDLE change = FindFirstPrinterChangeNotification(server.Get(), 0, 0, &asking.options);
+  if (change == INVALID_HANDLE_VALUE || change == nullptr) return {};
+  return {std::move(server), change};
+}
+
 class Win32JobFollower final : public JobFollower {
 public:
+  explicit Win32JobFollower(JobNotifications notifications)
+      : notifications_(std::move(notifications)), notified_(bool(notifications_)) {}
+
   std::vector<SpoolerAnswer<JobLook>> Look(const std::vector<WatchedJob>& jobs,
                                            Deadline& deadline) override {
     // A server lost for one job is lost for its other jobs in this look:
     // they are not asked again.
     std::map<std::string, ServerAnswer> lost;
+    HearNotifications();
     std::vector<SpoolerAnswer<JobLook>> looks;
     looks.reserve(jobs.size());
     for (const WatchedJob& job : jobs) {
@@ -104,7 +169,7 @@ public:
       } else if (read->failed) {
         looks.emplace_back(SpoolerFailureOf(read->error, server));
       } else {
-        looks.emplace_back(histories_[{job.deviceName, job.jobId}].Take(read->reading));
+        looks.emplace_back(HistoryOf(job, server).Take(read->reading));
       }
       if (looks.back().ServerLost()) lost.emplace(server, looks.back());
     }
@@ -121,14 +186,62 @@ public:
   }
 
 private:
+  // The notifications cover this computer's printers only, whose job ids
+  // the one server gives out; a connection's jobs are another server's.
+  JobHistory& HistoryOf(const WatchedJob& job, const std::string& server) {
+    if (notified_ && server == "localhost") return localHistories_[job.jobId];
+    return histories_[{job.deviceName, job.jobId}];
+  }
+
+  // Takes what the spooler announced since the last round without waiting
+  // for more. A failure ends the notifications; the looks go on alone.
+  void HearNotifications() {
+    // More rounds than the spooler's bursts need, yet no endless loop on a
+    // busy server: what is left waits for the next look.
+    constexpr int kMostRounds = 16;
+    for (int round = 0; notifications_ && round < kMostRounds &&
+                        WaitForSingleObject(notifications_.Change(), 0) == WAIT_OBJECT_0;
+         ++round) {
+      bool refresh = Hear(nullptr);
+      // A second refresh is seldom needed; a third would only mean a
+      // server too busy to catch up with, left to the next round.
+      for (int again = 0; notifications_ && refresh && again < 2; ++again) {
+        StatusOptions everyJob(PRINTER_NOTIFY_OPTIONS_REFRESH);
+        refresh = Hear(&everyJob.options);
+      }
+    }
+  }
+
+  // One FindNextPrinterChangeNotification; true when it says notifications
+  // were discarded.
+  bool Hear(PRINTER_NOTIFY_OPTIONS* asking) {
+    DWORD cause = 0;
+    void* told = nullptr;
+    if (!FindNextPrinterChangeNotification(notifications_.Change(), &cause, asking, &told)) {
+      notifications_ = JobNotifications();
+      return false;
+    }
+    if (!told) return false;
+    auto* info = static_cast<PRINTER_NOTIFY_INFO*>(told);
+    const bool discarded = HearJobStatuses(*info, localHistories_);
+    FreePrinterNotifyInfo(info);
+    return discarded;
+  }
+
+  JobNotifications notifications_;
+  // The notifications once worked: this computer's jobs are kept by id.
+  bool notified_ = false;
+  std::map<int, JobHistory> localHistories_;
   std::map<std::pair<std::string, int>, JobHistory> histories_;
 };
 
 }  // namespace
 
 std::unique_ptr<JobFollower> Win32JobWatcher::Follow(std::chrono::milliseconds,
-                                                     Deadline&) const {
-  return std::make_unique<Win32JobFollower>();
+                                                     Deadline& deadline) const {
+  std::optional<JobNotifications> notifications = WithinDeadline(deadline, WatchLocalJobs);
+  return std::make_unique<Win32JobFollower>(notifications ? std::move(*notifications)
+                                                          : JobNotifications());
 }
 
 }  // namespace brisakett

@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -124,6 +126,46 @@ TEST(JobHistory, AVanishedJobCountsAsPrintedOnlyWhenTheSpoolersLastWordWasPrinti
   JobHistory kept;
   EXPECT_EQ(kept.Take(Known(JOB_STATUS_PRINTED)).state, JobLook::State::Completed);
   EXPECT_EQ(JobHistory().Take(Known(JOB_STATUS_DELETING)).state, JobLook::State::Canceled);
+}
+
+// What FindNextPrinterChangeNotification hands over: entries follow the
+// first in one block.
+struct Announced {
+  PRINTER_NOTIFY_INFO info;
+  PRINTER_NOTIFY_INFO_DATA more[2];
+};
+static_assert(offsetof(Announced, more) == offsetof(Announced, info.aData) + sizeof(PRINTER_NOTIFY_INFO_DATA));
+
+PRINTER_NOTIFY_INFO_DATA JobStatus(DWORD id, DWORD status, WORD field = JOB_NOTIFY_FIELD_STATUS) {
+  PRINTER_NOTIFY_INFO_DATA data{};
+  data.Type = JOB_NOTIFY_TYPE;
+  data.Field = field;
+  data.Id = id;
+  data.NotifyData.adwData[0] = status;
+  return data;
+}
+
+TEST(JobHistory, ANotifiedStatusIsTheLastWordOnAJobNoLookSawPrinting) {
+  Announced told{};
+  told.info.Version = 2;
+  told.info.Count = 3;
+  told.info.aData[0] = JobStatus(7, JOB_STATUS_PRINTING);
+  told.more[0] = JobStatus(8, JOB_STATUS_PRINTING | JOB_STATUS_DELETING);
+  // Not a status: a job's document name is a pointer, not status bits.
+  told.more[1] = JobStatus(9, JOB_STATUS_PRINTING, JOB_NOTIFY_FIELD_DOCUMENT);
+  std::map<int, JobHistory> histories;
+  histories[8].Take(Known(JOB_STATUS_PRINTING));
+  EXPECT_FALSE(HearJobStatuses(told.info, histories));
+  EXPECT_EQ(histories[7].Take(kGone).state, JobLook::State::Completed);
+  EXPECT_EQ(histories[8].Take(kGone).state, JobLook::State::Vanished);
+  EXPECT_EQ(histories[9].Take(kGone).state, JobLook::State::Vanished);
+
+  told.info.Count = 1;
+  told.info.aData[0] = JobStatus(10, JOB_STATUS_PRINTING | JOB_STATUS_ERROR);
+  told.info.Flags = PRINTER_NOTIFY_INFO_DISCARDED;
+  histories[10].Take(Known(JOB_STATUS_PRINTING));
+  EXPECT_TRUE(HearJobStatuses(told.info, histories));
+  EXPECT_EQ(histories[10].Take(kGone).state, JobLook::State::Vanished);
 }
 
 TEST(JobHistory, APrinterInErrorNeedsAttentionAndOnlyAnOfflineOneIsNotReachable) {
