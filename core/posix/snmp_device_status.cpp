@@ -49,9 +49,9 @@ void InitNetSnmpOnce() {
     netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
     netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_LOAD_HOST_FILES, 1);
     // Nor MIB files (init_snmp would read them, and say on standard error
-    // which are missing): the transports are all it needs.
+    // which are missing). The transports register themselves when the
+    // first session opens; registering them here as well would do it twice.
     snmp_disable_stderrlog();
-    netsnmp_tdomain_init();
   });
 }
 

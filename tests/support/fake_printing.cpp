@@ -9,10 +9,14 @@ namespace {
 class FakePrinter final : public SpoolerPrinter {
 public:
   explicit FakePrinter(FakeSpooler& spooler) : spooler_(spooler) {}
-  ~FakePrinter() override { spooler_.calls.push_back("Close"); }
+  ~FakePrinter() override {
+    const std::lock_guard lock(spooler_.mutex);
+    spooler_.calls.push_back("Close");
+  }
 
   bool StartDoc(const std::string& name) override {
     if (!Call("StartDoc", name)) return false;
+    const std::lock_guard lock(spooler_.mutex);
     jobId_ = ++spooler_.lastJobId;
     return true;
   }
@@ -20,13 +24,17 @@ public:
   bool Write(std::string_view data, std::size_t& written) override {
     written = 0;
     if (!Call("Write", std::to_string(data.size()))) return false;
+    const std::lock_guard lock(spooler_.mutex);
     written = spooler_.shortWrite.value_or(data.size());
     spooler_.writes.emplace_back(data.substr(0, written));
     return true;
   }
   bool EndPage() override { return Call("EndPage"); }
   bool EndDoc() override { return Call("EndDoc"); }
-  void Abort() override { spooler_.calls.push_back("Abort"); }
+  void Abort() override {
+    const std::lock_guard lock(spooler_.mutex);
+    spooler_.calls.push_back("Abort");
+  }
   SpoolerFailure LastFailure() const override {
     SpoolerFailure failure = spooler_.failure;
     failure.reason = lastError_;
@@ -36,6 +44,7 @@ public:
 
 private:
   bool Call(const std::string& what, const std::string& argument = {}) {
+    const std::lock_guard lock(spooler_.mutex);
     spooler_.calls.push_back(argument.empty() ? what : what + " " + argument);
     if (spooler_.failAt != what) return true;
     lastError_ = what + " refused by the spooler";
@@ -75,6 +84,7 @@ private:
 std::unique_ptr<SpoolerPrinter> FakeSpooler::Open(const std::string& deviceName, Deadline&,
                                                   SpoolerFailure& failure) {
   if (throwsOnOpen) throw std::runtime_error("out of handles");
+  const std::lock_guard lock(mutex);
   calls.push_back("Open " + deviceName);
   if (std::find(openable.begin(), openable.end(), deviceName) == openable.end()) {
     failure = SpoolerFailure(ServerAnswer{ServerVerdict::Refused, "unknown printer"}, true);

@@ -5,6 +5,7 @@
 // a short write, a printer that vanishes between listing and opening.
 
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,8 +32,11 @@ public:
   }
 };
 
+// Several submitting threads may use it at once; each call is recorded
+// whole under `mutex`.
 class FakeSpooler final : public Spooler {
 public:
+  std::mutex mutex;
   // Every call the spooler saw, in order: "Open NAME", "StartDoc NAME",
   // "StartPage", "Write N", "EndPage", "EndDoc", "Abort", "Close".
   std::vector<std::string> calls;
