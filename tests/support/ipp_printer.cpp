@@ -13,20 +13,16 @@
 #include <thread>
 
 #include "child_process.h"
+#include "loopback_socket.h"
 #include "private_cupsd.h"
 
 namespace brisakett::testing {
 namespace {
 
 bool Listens(std::uint16_t port) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  const bool listens = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  close(fd);
-  return listens;
+  const int fd = ConnectToLoopback(port);
+  if (fd >= 0) close(fd);
+  return fd >= 0;
 }
 
 bool Within(std::chrono::seconds patience, const std::function<bool()>& ready) {

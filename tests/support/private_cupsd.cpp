@@ -178,10 +178,7 @@ bool PrivateCupsd::WriteConfiguration(const PrivateCupsdOptions& options, std::s
                                                                  "  </Limit>\n"
                                                                  "</Policy>\n"
                                                                : "") +
-                                (options.noJobHistory ? "PreserveJobHistory No\n" : "") +
-                                // The benchmarks count every job they sent, over more than
-                                // the 500 that CUPS keeps by default.
-                                "MaxJobs 0\n";
+                                (options.noJobHistory ? "PreserveJobHistory No\n" : "");
 
   const RunAs runAs = PrinterProgramsRunAs();
   const std::string f = folder_;

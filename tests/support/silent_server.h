@@ -1,11 +1,10 @@
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdint>
+
+#include "loopback_socket.h"
 
 namespace brisakett::testing {
 
@@ -14,26 +13,18 @@ namespace brisakett::testing {
 // reads them.
 class SilentServer {
 public:
-  SilentServer() {
-    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0 && listen(fd_, 64) == 0 &&
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-      port_ = ntohs(address.sin_port);
-    }
+  SilentServer() : fd_(ListenOnLoopback(port_)) {}
+  ~SilentServer() {
+    if (fd_ >= 0) close(fd_);
   }
-  ~SilentServer() { close(fd_); }
   SilentServer(const SilentServer&) = delete;
   SilentServer& operator=(const SilentServer&) = delete;
 
   std::uint16_t Port() const { return port_; }
 
 private:
+  std::uint16_t port_ = 0;  // before fd_, which the constructor sets with it
   int fd_ = -1;
-  std::uint16_t port_ = 0;
 };
 
 }  // namespace brisakett::testing

@@ -9,37 +9,13 @@
 #include <csignal>
 #include <string>
 
+#include "loopback_socket.h"
+
 namespace brisakett::testing {
-namespace {
-
-int ConnectToLoopback(std::uint16_t port) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-}  // namespace
-
 StallingProxy::StallingProxy(std::uint16_t schedulerPort, pid_t schedulerPid)
     : schedulerPort_(schedulerPort), schedulerPid_(schedulerPid) {
-  listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-      listen(listener_, 64) != 0 ||
-      getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    return;
-  }
-  port_ = ntohs(address.sin_port);
+  listener_ = ListenOnLoopback(port_);
+  if (listener_ < 0) return;
   acceptor_ = std::thread([this] { Accept(); });
 }
 

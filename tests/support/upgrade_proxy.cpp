@@ -12,21 +12,10 @@
 #include <string>
 #include <utility>
 
+#include "loopback_socket.h"
+
 namespace brisakett::testing {
 namespace {
-
-int ConnectToLoopback(std::uint16_t port) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
 
 bool WriteAll(int fd, const std::string& bytes) {
   for (std::size_t sent = 0; sent < bytes.size();) {
@@ -122,17 +111,8 @@ void Relay(int a, int b) {
 }  // namespace
 
 UpgradeProxy::UpgradeProxy(std::uint16_t schedulerPort) : schedulerPort_(schedulerPort) {
-  listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-      listen(listener_, 64) != 0 ||
-      getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    return;
-  }
-  port_ = ntohs(address.sin_port);
+  listener_ = ListenOnLoopback(port_);
+  if (listener_ < 0) return;
   acceptor_ = std::thread([this] { Accept(); });
 }
 
