@@ -52,16 +52,16 @@ int main(int argc, char** argv) {
   // not a SIGPIPE that ends the program without a word.
   std::signal(SIGPIPE, SIG_IGN);
   // `systemctl stop` or Ctrl-C ends a run as its time running out would:
-  // every printer is reported, and --cancel-on-timeout cancels. Without
-  // SA_RESTART, a password prompt waiting for its line is interrupted too,
-  // and puts the terminal's echo back.
+  // every printer is reported, and --cancel-on-timeout cancels; a password
+  // prompt waiting for its line gives up and puts the terminal's echo back.
   static_assert(std::atomic<bool>::is_always_lock_free);
   struct sigaction stop {};
   stop.sa_handler = &AskToStop;
+  stop.sa_flags = SA_RESTART;
   sigemptyset(&stop.sa_mask);
   sigaction(SIGTERM, &stop, nullptr);
   sigaction(SIGINT, &stop, nullptr);
-  brisakett::TerminalPasswordPrompt terminal;
+  brisakett::TerminalPasswordPrompt terminal(&stopAsked);
   brisakett::SpoolerLogin login;
   if (brisakett::TerminalPasswordPrompt::Available()) login.prompt = &terminal;
   const auto printers = brisakett::MakeSystemPrinterCatalog(login);

@@ -271,6 +271,18 @@ TEST(PrintServer, WrongPasswordAtTheTerminalIsAskedForAgain) {
   EXPECT_TRUE(setup->Printer("Laser").WaitForJobs(2, 10s));
   EXPECT_EQ(setup->Printer("Laser").Jobs(),
             std::vector<std::string>(2, std::string(kWarmUpStream)));
+
+  // Ctrl-C at the prompt: the question is declined at once and the
+  // terminal echoes again, whichever of the program's threads took the
+  // signal.
+  const auto pressed = std::chrono::steady_clock::now();
+  const testing::TerminalProgramRun interrupted =
+      testing::RunProgramAtTerminal(argv, {{{}, 0ms, /*interrupt=*/true}}, kKillAfterSeconds);
+  EXPECT_LT(std::chrono::steady_clock::now() - pressed, 5s);
+  EXPECT_EQ(interrupted.exitStatus, 1) << interrupted.terminal;
+  EXPECT_THAT(interrupted.terminal, HasSubstr("Unauthorized"));
+  EXPECT_TRUE(interrupted.echoAtEnd);
+  EXPECT_EQ(setup->Printer("Laser").Jobs().size(), 2u);
 }
 
 }  // namespace

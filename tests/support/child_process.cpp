@@ -234,7 +234,9 @@ TerminalProgramRun RunProgramAtTerminal(const std::vector<std::string>& argv,
       if (now - prompted >= answers[answered].after && tcgetattr(terminal, &modes) == 0 &&
           !(modes.c_lflag & ECHO)) {
         const std::string line = answers[answered].typed + "\n";
-        if (write(terminal, line.data(), line.size()) == static_cast<ssize_t>(line.size())) {
+        if (answers[answered].interrupt ? kill(pid, SIGINT) == 0
+                                        : write(terminal, line.data(), line.size()) ==
+                                              static_cast<ssize_t>(line.size())) {
           ++answered;
           prompted = {};
         }
@@ -255,6 +257,8 @@ TerminalProgramRun RunProgramAtTerminal(const std::vector<std::string>& argv,
     if (got <= 0) break;
     run.terminal.append(buffer, static_cast<std::size_t>(got));
   }
+  termios modes{};
+  run.echoAtEnd = tcgetattr(terminal, &modes) == 0 && (modes.c_lflag & ECHO);
   close(terminal);
   if (!run.timedOut && WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
   run.output = run.terminal;

@@ -43,6 +43,7 @@ struct TerminalProgramRun {
   bool timedOut = false;   // still running after the time given, and killed
   std::string output;      // standard output and standard error together
   std::string terminal;    // what it wrote to its terminal
+  bool echoAtEnd = false;  // the terminal echoed typing again once it ended
 };
 
 // Runs argv[0] in a session of its own whose controlling terminal is a
@@ -57,6 +58,7 @@ TerminalProgramRun RunProgramWithTerminal(const std::vector<std::string>& argv, 
 struct TypedAnswer {
   std::string typed;
   std::chrono::milliseconds after{0};
+  bool interrupt = false;  // Ctrl-C (SIGINT) at the prompt instead of typing
 };
 
 // Runs argv[0] as a person does at a terminal: in a session of its own
