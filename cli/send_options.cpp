@@ -135,10 +135,9 @@ std::optional<SendOptions> ParseSendOptions(const std::vector<std::string>& argu
       const int value = givesTime ? kTimeout : code;
       // Which of two values would be meant?
       if (std::find(valuesGiven.begin(), valuesGiven.end(), value) != valuesGiven.end()) {
-        problem = code == 'U'      ? std::string("-U is given twice")
-                  : code == kJobs ? std::string("--jobs is given twice")
-                  : code == kSnmpCommunity ? std::string("--snmp-community is given twice")
-                                  : std::string("the time to wait is given twice");
+        problem = givesTime ? std::string("the time to wait is given twice")
+                            : std::string(code == 'U' ? "-U" : word.substr(0, word.find('='))) +
+                                  " is given twice";
         return std::nullopt;
       }
       valuesGiven.push_back(value);

@@ -1,6 +1,7 @@
 #include "wake_printers.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -142,7 +143,7 @@ void WakePrinters(const std::vector<std::string>& deviceNames, const PrinterCata
   }
 
   Mailbox mailbox;
-  std::size_t nextName = 0;  // guarded by mailbox.mutex
+  std::atomic<std::size_t> nextName{0};
   const std::size_t threads =
       std::min(std::max<std::size_t>(settings.parallel, 1), deviceNames.size());
   mailbox.submittersLeft = threads;
@@ -151,13 +152,7 @@ void WakePrinters(const std::vector<std::string>& deviceNames, const PrinterCata
   submitters.reserve(threads);
   for (std::size_t t = 0; t < threads; ++t) {
     submitters.emplace_back([&] {
-      for (;;) {
-        std::size_t i;
-        {
-          const std::lock_guard lock(mailbox.mutex);
-          i = nextName++;
-        }
-        if (i >= deviceNames.size()) break;
+      for (std::size_t i = nextName++; i < deviceNames.size(); i = nextName++) {
         const Clock::time_point started = Clock::now();
         PrinterWakeReport report;
         if (over()) {

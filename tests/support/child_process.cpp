@@ -149,63 +149,24 @@ SeparateProgramRun RunProgramApart(const std::vector<std::string>& argv, int kil
   return run;
 }
 
-TerminalProgramRun RunProgramWithTerminal(const std::vector<std::string>& argv, int seconds) {
-  TerminalProgramRun run;
-  const int terminal = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0) {
-    if (terminal >= 0) close(terminal);
-    return run;
-  }
-  TempFolder folder;
-  const std::string output = (folder.path() / "output").string();
-  FileActions actions;
-  posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(actions.get(), 1, output.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_adddup2(actions.get(), 1, 2);
-  // Opened by the new session's leader, the terminal becomes its
-  // controlling one: /dev/tty then leads there.
-  posix_spawn_file_actions_addopen(actions.get(), 3, ptsname(terminal), O_RDWR, 0);
-  const pid_t pid = Spawn(argv, actions, /*newSession=*/true);
-  if (pid < 0) {
-    close(terminal);
-    return run;
-  }
+namespace {
 
-  fcntl(terminal, F_SETFL, O_NONBLOCK);
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  int status = 0;
-  for (;;) {
-    char buffer[512];
-    const ssize_t got = read(terminal, buffer, sizeof buffer);
-    if (got > 0) run.terminal.append(buffer, static_cast<std::size_t>(got));
-    if (waitpid(pid, &status, WNOHANG) == pid) break;
-    if (std::chrono::steady_clock::now() >= give_up) {
-      run.timedOut = true;
-      kill(pid, SIGKILL);
-      WaitForExit(pid);
-      break;
-    }
-    usleep(20'000);
+// A fresh pseudo-terminal's master side; -1 when none could be had.
+int OpenPseudoTerminal() {
+  const int terminal = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (terminal >= 0 && (grantpt(terminal) != 0 || unlockpt(terminal) != 0)) {
+    close(terminal);
+    return -1;
   }
-  close(terminal);
-  if (!run.timedOut && WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
-  run.output = ReadFile(output);
-  return run;
+  return terminal;
 }
 
-TerminalProgramRun RunProgramAtTerminal(const std::vector<std::string>& argv,
-                                        const std::vector<TypedAnswer>& answers, int seconds) {
+// Spawns argv[0] in a session of its own with `actions`, then reads what it
+// writes to the terminal, types `answers` in turn at its password prompts,
+// and kills it after `seconds`; closes the terminal.
+TerminalProgramRun Converse(const std::vector<std::string>& argv, FileActions& actions,
+                            int terminal, const std::vector<TypedAnswer>& answers, int seconds) {
   TerminalProgramRun run;
-  const int terminal = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0) {
-    if (terminal >= 0) close(terminal);
-    return run;
-  }
-  FileActions actions;
-  posix_spawn_file_actions_addopen(actions.get(), 0, ptsname(terminal), O_RDWR, 0);
-  posix_spawn_file_actions_adddup2(actions.get(), 0, 1);
-  posix_spawn_file_actions_adddup2(actions.get(), 0, 2);
   const pid_t pid = Spawn(argv, actions, /*newSession=*/true);
   if (pid < 0) {
     close(terminal);
@@ -261,6 +222,38 @@ TerminalProgramRun RunProgramAtTerminal(const std::vector<std::string>& argv,
   run.echoAtEnd = tcgetattr(terminal, &modes) == 0 && (modes.c_lflag & ECHO);
   close(terminal);
   if (!run.timedOut && WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
+  return run;
+}
+
+}  // namespace
+
+TerminalProgramRun RunProgramWithTerminal(const std::vector<std::string>& argv, int seconds) {
+  const int terminal = OpenPseudoTerminal();
+  if (terminal < 0) return {};
+  TempFolder folder;
+  const std::string output = (folder.path() / "output").string();
+  FileActions actions;
+  posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(actions.get(), 1, output.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_adddup2(actions.get(), 1, 2);
+  // Opened by the new session's leader, the terminal becomes its
+  // controlling one: /dev/tty then leads there.
+  posix_spawn_file_actions_addopen(actions.get(), 3, ptsname(terminal), O_RDWR, 0);
+  TerminalProgramRun run = Converse(argv, actions, terminal, {}, seconds);
+  run.output = ReadFile(output);
+  return run;
+}
+
+TerminalProgramRun RunProgramAtTerminal(const std::vector<std::string>& argv,
+                                        const std::vector<TypedAnswer>& answers, int seconds) {
+  const int terminal = OpenPseudoTerminal();
+  if (terminal < 0) return {};
+  FileActions actions;
+  posix_spawn_file_actions_addopen(actions.get(), 0, ptsname(terminal), O_RDWR, 0);
+  posix_spawn_file_actions_adddup2(actions.get(), 0, 1);
+  posix_spawn_file_actions_adddup2(actions.get(), 0, 2);
+  TerminalProgramRun run = Converse(argv, actions, terminal, answers, seconds);
   run.output = run.terminal;
   return run;
 }

@@ -5,6 +5,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace brisakett::testing {
 
 int ListenOnLoopback(std::uint16_t& port) {
@@ -35,6 +37,53 @@ int ConnectToLoopback(std::uint16_t port) {
     return -1;
   }
   return fd;
+}
+
+LoopbackService::LoopbackService(std::function<void(int client)> serve)
+    : serve_(std::move(serve)), listener_(ListenOnLoopback(port_)) {
+  if (listener_ < 0) return;
+  acceptor_ = std::thread([this] {
+    for (;;) {
+      const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+      if (client < 0) return;
+      Keep(client);
+      Run([this, client] { serve_(client); });
+    }
+  });
+}
+
+LoopbackService::~LoopbackService() {
+  if (listener_ >= 0) shutdown(listener_, SHUT_RDWR);
+  if (acceptor_.joinable()) acceptor_.join();
+  {
+    const std::lock_guard guard(lock_);
+    stopping_ = true;
+    for (int fd : sockets_) shutdown(fd, SHUT_RDWR);
+  }
+  // A connection's thread may still start another while these end.
+  for (;;) {
+    std::thread thread;
+    {
+      const std::lock_guard guard(lock_);
+      if (threads_.empty()) break;
+      thread = std::move(threads_.back());
+      threads_.pop_back();
+    }
+    thread.join();
+  }
+  for (int fd : sockets_) close(fd);
+  if (listener_ >= 0) close(listener_);
+}
+
+void LoopbackService::Keep(int fd) {
+  const std::lock_guard guard(lock_);
+  sockets_.push_back(fd);
+  if (stopping_) shutdown(fd, SHUT_RDWR);
+}
+
+void LoopbackService::Run(std::function<void()> work) {
+  const std::lock_guard guard(lock_);
+  threads_.emplace_back(std::move(work));
 }
 
 }  // namespace brisakett::testing

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace brisakett::testing {
 
@@ -10,5 +15,35 @@ int ListenOnLoopback(std::uint16_t& port);
 
 // A connection to 127.0.0.1:port; -1 when nobody listens there.
 int ConnectToLoopback(std::uint16_t port);
+
+// A TCP service on a loopback port of its own: each connection is served
+// on a thread of its own, and at the end every connection is shut down and
+// every thread waited for. Declare it last in its owner, so that it stops
+// before what `serve` uses goes away.
+class LoopbackService {
+public:
+  explicit LoopbackService(std::function<void(int client)> serve);
+  ~LoopbackService();
+
+  LoopbackService(const LoopbackService&) = delete;
+  LoopbackService& operator=(const LoopbackService&) = delete;
+
+  // 0 when it could not listen.
+  std::uint16_t Port() const { return port_; }
+  // A socket a connection opened besides its own, shut down with the rest.
+  void Keep(int fd);
+  // More work for a connection, on a thread waited for with the rest.
+  void Run(std::function<void()> work);
+
+private:
+  std::function<void(int)> serve_;
+  std::uint16_t port_ = 0;
+  int listener_ = -1;
+  std::atomic<bool> stopping_{false};
+  std::mutex lock_;
+  std::vector<int> sockets_;
+  std::vector<std::thread> threads_;
+  std::thread acceptor_;
+};
 
 }  // namespace brisakett::testing

@@ -1,8 +1,5 @@
 #include "stalling_proxy.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,48 +10,26 @@
 
 namespace brisakett::testing {
 StallingProxy::StallingProxy(std::uint16_t schedulerPort, pid_t schedulerPid)
-    : schedulerPort_(schedulerPort), schedulerPid_(schedulerPid) {
-  listener_ = ListenOnLoopback(port_);
-  if (listener_ < 0) return;
-  acceptor_ = std::thread([this] { Accept(); });
-}
+    : schedulerPort_(schedulerPort),
+      schedulerPid_(schedulerPid),
+      service_([this](int client) { Serve(client); }) {}
 
-StallingProxy::~StallingProxy() {
-  Resume();
-  stopping_ = true;
-  if (listener_ >= 0) shutdown(listener_, SHUT_RDWR);
-  if (acceptor_.joinable()) acceptor_.join();
-  {
-    const std::lock_guard<std::mutex> guard(lock_);
-    for (int fd : sockets_) shutdown(fd, SHUT_RDWR);
-  }
-  for (std::thread& thread : threads_) thread.join();
-  for (int fd : sockets_) close(fd);
-  if (listener_ >= 0) close(listener_);
-}
+// The service stops after this, with the scheduler awake to let go.
+StallingProxy::~StallingProxy() { Resume(); }
 
 void StallingProxy::Resume() {
   if (stalled_.exchange(false)) kill(schedulerPid_, SIGCONT);
 }
 
-void StallingProxy::Accept() {
-  for (;;) {
-    const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (client < 0 || stopping_) {
-      if (client >= 0) close(client);
-      return;
-    }
-    const int server = ConnectToLoopback(schedulerPort_);
-    const std::lock_guard<std::mutex> guard(lock_);
-    sockets_.push_back(client);
-    if (server < 0) {
-      shutdown(client, SHUT_RDWR);
-      continue;
-    }
-    sockets_.push_back(server);
-    threads_.emplace_back([this, client, server] { Relay(client, server, true); });
-    threads_.emplace_back([this, client, server] { Relay(server, client, false); });
+void StallingProxy::Serve(int client) {
+  const int server = ConnectToLoopback(schedulerPort_);
+  if (server < 0) {
+    shutdown(client, SHUT_RDWR);
+    return;
   }
+  service_.Keep(server);
+  service_.Run([this, client, server] { Relay(server, client, false); });
+  Relay(client, server, true);
 }
 
 // Every IPP request starts with an HTTP POST line; the bodies are binary

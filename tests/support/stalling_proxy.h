@@ -4,9 +4,8 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
-#include <thread>
-#include <vector>
+
+#include "loopback_socket.h"
 
 namespace brisakett::testing {
 
@@ -28,27 +27,21 @@ public:
   StallingProxy& operator=(const StallingProxy&) = delete;
 
   // 0 when it could not listen.
-  std::uint16_t Port() const { return port_; }
+  std::uint16_t Port() const { return service_.Port(); }
   bool Stalled() const { return stalled_; }
   int RequestsSeen() const { return requests_; }
   void Resume();
 
 private:
-  void Accept();
+  void Serve(int client);
   void Relay(int from, int to, bool countRequests);
 
   std::uint16_t schedulerPort_;
   pid_t schedulerPid_;
   std::atomic<int> stallAt_{0};
-  int listener_ = -1;
-  std::uint16_t port_ = 0;
   std::atomic<int> requests_{0};
   std::atomic<bool> stalled_{false};
-  std::atomic<bool> stopping_{false};
-  std::mutex lock_;
-  std::vector<int> sockets_;
-  std::vector<std::thread> threads_;
-  std::thread acceptor_;
+  LoopbackService service_;  // last: it stops first
 };
 
 }  // namespace brisakett::testing

@@ -1,7 +1,5 @@
 #include "upgrade_proxy.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -110,37 +108,8 @@ void Relay(int a, int b) {
 
 }  // namespace
 
-UpgradeProxy::UpgradeProxy(std::uint16_t schedulerPort) : schedulerPort_(schedulerPort) {
-  listener_ = ListenOnLoopback(port_);
-  if (listener_ < 0) return;
-  acceptor_ = std::thread([this] { Accept(); });
-}
-
-UpgradeProxy::~UpgradeProxy() {
-  stopping_ = true;
-  if (listener_ >= 0) shutdown(listener_, SHUT_RDWR);
-  if (acceptor_.joinable()) acceptor_.join();
-  {
-    const std::lock_guard<std::mutex> guard(lock_);
-    for (int fd : sockets_) shutdown(fd, SHUT_RDWR);
-  }
-  for (std::thread& thread : threads_) thread.join();
-  for (int fd : sockets_) close(fd);
-  if (listener_ >= 0) close(listener_);
-}
-
-void UpgradeProxy::Accept() {
-  for (;;) {
-    const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (client < 0 || stopping_) {
-      if (client >= 0) close(client);
-      return;
-    }
-    const std::lock_guard<std::mutex> guard(lock_);
-    sockets_.push_back(client);
-    threads_.emplace_back([this, client] { Serve(client); });
-  }
-}
+UpgradeProxy::UpgradeProxy(std::uint16_t schedulerPort)
+    : schedulerPort_(schedulerPort), service_([this](int client) { Serve(client); }) {}
 
 void UpgradeProxy::Serve(int client) {
   static const std::string kUpgradeRequired =
@@ -160,10 +129,7 @@ void UpgradeProxy::Serve(int client) {
 
   const int server = ConnectToLoopback(schedulerPort_);
   if (server < 0) return;
-  {
-    const std::lock_guard<std::mutex> guard(lock_);
-    sockets_.push_back(server);
-  }
+  service_.Keep(server);
   ++upgraded_;
   // The request, and whatever followed it already, then the TLS session.
   if (!WriteAll(server, head + in.TakePending())) return;

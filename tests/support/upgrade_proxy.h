@@ -2,9 +2,8 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
-#include <thread>
-#include <vector>
+
+#include "loopback_socket.h"
 
 namespace brisakett::testing {
 
@@ -17,31 +16,23 @@ namespace brisakett::testing {
 class UpgradeProxy {
 public:
   explicit UpgradeProxy(std::uint16_t schedulerPort);
-  ~UpgradeProxy();
 
   UpgradeProxy(const UpgradeProxy&) = delete;
   UpgradeProxy& operator=(const UpgradeProxy&) = delete;
 
   // 0 when it could not listen.
-  std::uint16_t Port() const { return port_; }
+  std::uint16_t Port() const { return service_.Port(); }
   // How many requests were turned away, and how many connections upgraded.
   int Refused() const { return refused_; }
   int Upgraded() const { return upgraded_; }
 
 private:
-  void Accept();
   void Serve(int client);
 
   std::uint16_t schedulerPort_;
-  int listener_ = -1;
-  std::uint16_t port_ = 0;
   std::atomic<int> refused_{0};
   std::atomic<int> upgraded_{0};
-  std::atomic<bool> stopping_{false};
-  std::mutex lock_;
-  std::vector<int> sockets_;
-  std::vector<std::thread> threads_;
-  std::thread acceptor_;
+  LoopbackService service_;  // last: it stops first
 };
 
 }  // namespace brisakett::testing
