@@ -32,12 +32,6 @@ bool BitSet(std::string_view octets, int bit) {
          (static_cast<unsigned char>(octets[octet]) & (0x80u >> (bit % 8))) != 0;
 }
 
-void Append(std::string& list, std::string_view more) {
-  if (more.empty()) return;
-  if (!list.empty()) list += ", ";
-  list += more;
-}
-
 const char* DeviceWord(long value) {
   switch (value) {
     case kRunning: return "running";
@@ -66,25 +60,25 @@ DeviceStatus Status(DeviceReadiness readiness, std::string condition, std::strin
   return status;
 }
 
-// Windows spooler status bits (winspool.h), numeric so that this builds
-// everywhere.
-constexpr std::uint32_t kPaperJam = 0x8, kPaperOut = 0x10, kOffline = 0x80,
-                        kPowerSave = 0x1000000, kWarmingUp = 0x10000, kTonerLow = 0x20000,
-                        kNoToner = 0x40000, kUserIntervention = 0x100000, kDoorOpen = 0x400000;
-
 }  // namespace
+
+void AppendWords(std::string& list, std::string_view more) {
+  if (more.empty()) return;
+  if (!list.empty()) list += ", ";
+  list += more;
+}
 
 DeviceStatus ReadPrinterMib(std::optional<long> hrDeviceStatus, std::optional<long> hrPrinterStatus,
                             std::string_view detectedErrorState) {
   std::string said;
-  if (hrDeviceStatus) Append(said, DeviceWord(*hrDeviceStatus));
-  if (hrPrinterStatus) Append(said, PrinterWord(*hrPrinterStatus));
+  if (hrDeviceStatus) AppendWords(said, DeviceWord(*hrDeviceStatus));
+  if (hrPrinterStatus) AppendWords(said, PrinterWord(*hrPrinterStatus));
   std::string stops, warnings;
   for (const ErrorBit& error : kErrorBits) {
-    if (BitSet(detectedErrorState, error.bit)) Append(error.stopsPrinting ? stops : warnings, error.words);
+    if (BitSet(detectedErrorState, error.bit)) AppendWords(error.stopsPrinting ? stops : warnings, error.words);
   }
-  Append(said, stops);
-  Append(said, warnings);
+  AppendWords(said, stops);
+  AppendWords(said, warnings);
 
   if (hrDeviceStatus == kDown || !stops.empty()) {
     return Status(DeviceReadiness::NeedsAttention, stops.empty() ? "the device is down" : stops,
@@ -99,28 +93,7 @@ DeviceStatus ReadPrinterMib(std::optional<long> hrDeviceStatus, std::optional<lo
     if (warnings.empty() && hrDeviceStatus == kWarning) warnings = "the device reports a warning";
     return Status(DeviceReadiness::Ready, warnings, said);
   }
-  return Status(DeviceReadiness::Silent, said.empty() ? "" : "it reports " + said, said);
-}
-
-DeviceStatus ReadWindowsPrinterStatus(std::uint32_t status, bool portReportsStatus) {
-  std::string stops;
-  for (const auto& [bit, words] : {std::pair{kDoorOpen, "door open"}, std::pair{kPaperJam, "jammed"},
-                                   std::pair{kPaperOut, "no paper"}, std::pair{kNoToner, "no toner"},
-                                   std::pair{kOffline, "offline"},
-                                   std::pair{kUserIntervention, "user intervention required"}}) {
-    if (status & bit) Append(stops, words);
-  }
-  const std::string warning = (status & kTonerLow) ? "low toner" : "";
-  std::string said = stops;
-  if (status & kWarmingUp) Append(said, "warming up");
-  if (status & kPowerSave) Append(said, "power save");
-  Append(said, warning);
-
-  if (!stops.empty()) return Status(DeviceReadiness::NeedsAttention, stops, said);
-  if (status & kWarmingUp) return Status(DeviceReadiness::WarmingUp, "warming up", said);
-  if (status & kPowerSave) return Status(DeviceReadiness::WarmingUp, "in power save or standby", said);
-  if (!portReportsStatus && status == 0) return Status(DeviceReadiness::Silent, "", "");
-  return Status(DeviceReadiness::Ready, warning, said.empty() ? "ready" : said);
+  return Status(DeviceReadiness::NotKnown, said.empty() ? "" : "it reports " + said, said);
 }
 
 bool IsLoopbackHost(std::string_view host) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,11 +13,11 @@ enum class DeviceReadiness {
   Ready,           // idle or printing: warmed up
   WarmingUp,       // warming up, or still in power save or standby
   NeedsAttention,  // up, but something keeps it from printing
-  Silent,          // does not tell: no status, or one that says nothing
+  NotKnown,        // does not tell: no status, or one that says nothing yet
 };
 
 struct DeviceStatus {
-  DeviceReadiness readiness = DeviceReadiness::Silent;
+  DeviceReadiness readiness = DeviceReadiness::NotKnown;
   // Why it is not ready (door open, no paper...), or a warning that does
   // not stop it (low toner); empty when there is nothing to say.
   std::string condition;
@@ -36,11 +35,8 @@ struct DeviceStatus {
 DeviceStatus ReadPrinterMib(std::optional<long> hrDeviceStatus, std::optional<long> hrPrinterStatus,
                             std::string_view detectedErrorState);
 
-// The same from the Windows spooler's printer status bits (PRINTER_INFO_2
-// Status). `portReportsStatus`: the printer's port asks the device (a
-// standard TCP/IP port with SNMP on); otherwise a status of 0 only means
-// nobody asked.
-DeviceStatus ReadWindowsPrinterStatus(std::uint32_t status, bool portReportsStatus);
+// Adds `more` to a list of words for a reason: "no paper, jammed".
+void AppendWords(std::string& list, std::string_view more);
 
 // Which device to ask for a queue, from its device URI's scheme and host:
 // the host, or nothing with why it is not asked.

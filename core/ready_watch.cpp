@@ -94,7 +94,7 @@ void ReadyWatch::Ask(Deadline& deadline, const Finished& finished) {
           case DeviceReadiness::NeedsAttention:
             Finish(printer, WakeOutcome::NeedsAttention, finished);
             break;
-          case DeviceReadiness::Silent:
+          case DeviceReadiness::NotKnown:
             printer.report.reason = NoStatus(status.condition);
             Finish(printer, WakeOutcome::Delivered, finished);
             break;

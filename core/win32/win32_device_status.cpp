@@ -11,6 +11,7 @@
 #include "win32/spooler_error.h"
 #include "win32/utf16.h"
 #include "win32/win32_registry.h"
+#include "windows_printer_status.h"
 #include "within_deadline.h"
 
 namespace brisakett {

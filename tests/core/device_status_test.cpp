@@ -42,12 +42,12 @@ TEST(DeviceStatus, PrinterMibCombinations) {
       {2, 1, jammedNoPaper, R::NeedsAttention, "no paper, jammed"},
       {2, 4, serviceRequested, R::NeedsAttention, "service requested"},
       {std::nullopt, 3, doorOpen, R::NeedsAttention, "door open"},
-      {3, 1, none, R::Silent, "it reports warning, other"},
-      {1, 3, none, R::Silent, "it reports unknown, idle"},
-      {2, 2, none, R::Silent, "it reports running, unknown"},
-      {4, 3, none, R::Silent, "it reports testing, idle"},
-      {std::nullopt, 3, none, R::Silent, "it reports idle"},
-      {std::nullopt, std::nullopt, "", R::Silent, ""},
+      {3, 1, none, R::NotKnown, "it reports warning, other"},
+      {1, 3, none, R::NotKnown, "it reports unknown, idle"},
+      {2, 2, none, R::NotKnown, "it reports running, unknown"},
+      {4, 3, none, R::NotKnown, "it reports testing, idle"},
+      {std::nullopt, 3, none, R::NotKnown, "it reports idle"},
+      {std::nullopt, std::nullopt, "", R::NotKnown, ""},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::to_string(row.device.value_or(0)) + "/" + std::to_string(row.printer.value_or(0)) +
@@ -57,37 +57,6 @@ TEST(DeviceStatus, PrinterMibCombinations) {
     EXPECT_EQ(status.condition, row.condition);
   }
   EXPECT_EQ(ReadPrinterMib(3, 3, lowToner).said, "warning, idle, low toner");
-}
-
-TEST(DeviceStatus, WindowsStatusBits) {
-  struct Row {
-    std::uint32_t status;
-    bool portReportsStatus;
-    R readiness;
-    std::string condition;
-  };
-  const Row rows[] = {
-      {0, true, R::Ready, ""},
-      {0, false, R::Silent, ""},
-      {0x20000, false, R::Ready, "low toner"},        // TONER_LOW
-      {0x400, true, R::Ready, ""},                    // PRINTING
-      {0x10000, true, R::WarmingUp, "warming up"},    // WARMING_UP
-      {0x1000000, false, R::WarmingUp, "in power save or standby"},
-      {0x10000 | 0x20000, true, R::WarmingUp, "warming up"},
-      {0x400000, true, R::NeedsAttention, "door open"},
-      {0x8, true, R::NeedsAttention, "jammed"},
-      {0x10, true, R::NeedsAttention, "no paper"},
-      {0x40000, true, R::NeedsAttention, "no toner"},
-      {0x80, true, R::NeedsAttention, "offline"},
-      {0x100000, true, R::NeedsAttention, "user intervention required"},
-      {0x10000 | 0x8 | 0x10, true, R::NeedsAttention, "jammed, no paper"},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.status);
-    const DeviceStatus status = ReadWindowsPrinterStatus(row.status, row.portReportsStatus);
-    EXPECT_EQ(status.readiness, row.readiness);
-    EXPECT_EQ(status.condition, row.condition);
-  }
 }
 
 // A network device is asked at its host, unless that host is the print

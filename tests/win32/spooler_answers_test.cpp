@@ -16,6 +16,7 @@
 #include "win32/system_error_text.h"
 #include "win32/win32_device_status.h"
 #include "win32/win32_spooler.h"
+#include "windows_printer_status.h"
 #include "within_deadline.h"
 
 namespace brisakett {
