@@ -130,7 +130,7 @@ void ReadyFigure(const Settings& settings) {
   std::vector<std::unique_ptr<testing::PrivateSnmpd>> agents;
   for (const auto& addresses : agentAddresses) {
     agents.push_back(testing::PrivateSnmpd::Start(
-        addresses, testing::SimulatedPrinter::WarmsUpAfterJob, &why, kWarmUpSeconds));
+        addresses, testing::SimulatedPrinter::WarmsUpAfterJob, &why, {.warmUpSeconds = kWarmUpSeconds}));
     if (!agents.back()) Fail("no snmpd: " + why);
   }
   constexpr std::uint16_t kPort = 9100;

@@ -3,7 +3,7 @@
 #include <map>
 
 #include "text_output.h"
-#include "wake_printers.h"
+#include "wake_outcome.h"
 
 namespace brisakett {
 

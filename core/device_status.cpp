@@ -14,16 +14,32 @@ enum : long { kDeviceUnknown = 1, kRunning = 2, kWarning = 3, kTesting = 4, kDow
 // hrPrinterStatus (RFC 2790, read with RFC 3805).
 enum : long { kOther = 1, kPrinterUnknown = 2, kIdle = 3, kPrinting = 4, kWarmup = 5 };
 
-// hrPrinterDetectedErrorState: bit 0 is the first octet's highest bit.
+// hrPrinterDetectedErrorState (RFC 2790): bit 0 is the first octet's
+// highest bit. A bit that stops printing makes the printer need attention
+// whatever the rest says; a warning is named and nothing more. RFC 3805
+// reads lowPaper, lowToner and serviceRequested as its "non-critical
+// alert", with the printer still printing.
 struct ErrorBit {
   int bit;
   const char* words;
   bool stopsPrinting;  // otherwise a warning
 };
 constexpr ErrorBit kErrorBits[] = {
-    {1, "no paper", true},       {3, "no toner", true},          {4, "door open", true},
-    {5, "jammed", true},         {6, "offline", true},           {7, "service requested", true},
-    {0, "low paper", false},     {2, "low toner", false},
+    {1, "no paper", true},
+    {3, "no toner", true},
+    {4, "door open", true},
+    {5, "jammed", true},
+    {6, "offline", true},
+    {10, "marker supply missing", true},
+    {9, "output tray missing", true},
+    {12, "output full", true},
+    {0, "low paper", false},
+    {2, "low toner", false},
+    {7, "service requested", false},
+    {13, "input tray empty", false},
+    {8, "input tray missing", false},
+    {11, "output nearly full", false},
+    {14, "preventive maintenance overdue", false},
 };
 
 bool BitSet(std::string_view octets, int bit) {
@@ -32,30 +48,34 @@ bool BitSet(std::string_view octets, int bit) {
          (static_cast<unsigned char>(octets[octet]) & (0x80u >> (bit % 8))) != 0;
 }
 
-const char* DeviceWord(long value) {
+std::string DeviceWord(long value) {
   switch (value) {
+    case kDeviceUnknown: return "unknown";
     case kRunning: return "running";
     case kWarning: return "warning";
     case kTesting: return "testing";
     case kDown: return "down";
-    default: return "unknown";
+    default: return "hrDeviceStatus " + std::to_string(value);
   }
 }
 
-const char* PrinterWord(long value) {
+std::string PrinterWord(long value) {
   switch (value) {
     case kOther: return "other";
+    case kPrinterUnknown: return "unknown";
     case kIdle: return "idle";
     case kPrinting: return "printing";
     case kWarmup: return "warmup";
-    default: return "unknown";
+    default: return "hrPrinterStatus " + std::to_string(value);
   }
 }
 
-DeviceStatus Status(DeviceReadiness readiness, std::string condition, std::string said) {
+DeviceStatus Status(DeviceReadiness readiness, std::string condition, std::string warnings,
+                    std::string said) {
   DeviceStatus status;
   status.readiness = readiness;
   status.condition = std::move(condition);
+  status.warnings = std::move(warnings);
   status.said = std::move(said);
   return status;
 }
@@ -69,7 +89,7 @@ void AppendWords(std::string& list, std::string_view more) {
 }
 
 DeviceStatus ReadPrinterMib(std::optional<long> hrDeviceStatus, std::optional<long> hrPrinterStatus,
-                            std::string_view detectedErrorState) {
+                            std::string_view detectedErrorState, std::string_view malformed) {
   std::string said;
   if (hrDeviceStatus) AppendWords(said, DeviceWord(*hrDeviceStatus));
   if (hrPrinterStatus) AppendWords(said, PrinterWord(*hrPrinterStatus));
@@ -79,21 +99,37 @@ DeviceStatus ReadPrinterMib(std::optional<long> hrDeviceStatus, std::optional<lo
   }
   AppendWords(said, stops);
   AppendWords(said, warnings);
+  std::string everyBit = stops;
+  AppendWords(everyBit, warnings);
 
-  if (hrDeviceStatus == kDown || !stops.empty()) {
-    return Status(DeviceReadiness::NeedsAttention, stops.empty() ? "the device is down" : stops,
-                  said);
+  using R = DeviceReadiness;
+  if (!malformed.empty()) {
+    return Status(R::NotKnown, "it sent " + std::string(malformed), {}, said);
   }
-  if (hrPrinterStatus == kWarmup) return Status(DeviceReadiness::WarmingUp, "warming up", said);
-  if (hrDeviceStatus == kRunning && hrPrinterStatus == kOther) {
-    return Status(DeviceReadiness::WarmingUp, "in power save or standby", said);
+  if (!stops.empty()) return Status(R::NeedsAttention, everyBit, {}, said);
+  // Down and warmup together is RFC 3805's "moving on-line"; running and
+  // warmup a printer coming out of power save.
+  if (hrPrinterStatus == kWarmup && hrDeviceStatus != kTesting) {
+    return Status(R::WarmingUp, "warming up", warnings, said);
+  }
+  // "Critical alert active", "unavailable" and "off-line" alike.
+  if (hrDeviceStatus == kDown) {
+    return Status(R::NeedsAttention, everyBit.empty() ? "unavailable" : everyBit, {}, said);
+  }
+  if (hrPrinterStatus == kOther && (hrDeviceStatus == kRunning || hrDeviceStatus == kWarning)) {
+    return Status(R::WarmingUp, "in power save or standby", warnings, said);
   }
   if ((hrPrinterStatus == kIdle || hrPrinterStatus == kPrinting) &&
-      (hrDeviceStatus == kRunning || hrDeviceStatus == kWarning)) {
+      (!hrDeviceStatus || hrDeviceStatus == kRunning || hrDeviceStatus == kWarning)) {
     if (warnings.empty() && hrDeviceStatus == kWarning) warnings = "the device reports a warning";
-    return Status(DeviceReadiness::Ready, warnings, said);
+    return Status(R::Ready, {}, warnings, said);
   }
-  return Status(DeviceReadiness::NotKnown, said.empty() ? "" : "it reports " + said, said);
+  return Status(R::NotKnown, said.empty() ? "it gives none of its status values" : "it reports " + said,
+                {}, said);
+}
+
+DeviceStatus UnreadableStatus(std::string why) {
+  return Status(DeviceReadiness::NotKnown, std::move(why), {}, {});
 }
 
 bool IsLoopbackHost(std::string_view host) {

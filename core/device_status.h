@@ -8,32 +8,40 @@
 namespace brisakett {
 
 // Whether a printer that has its warm-up job can print, as the device
-// itself tells it.
+// itself tells it in one reading.
 enum class DeviceReadiness {
   Ready,           // idle or printing: warmed up
   WarmingUp,       // warming up, or still in power save or standby
-  NeedsAttention,  // up, but something keeps it from printing
-  NotKnown,        // does not tell: no status, or one that says nothing yet
+  NeedsAttention,  // something keeps it from printing
+  NotKnown,        // says nothing yet that tells: testing, unknown, a malformed reply
 };
 
 struct DeviceStatus {
   DeviceReadiness readiness = DeviceReadiness::NotKnown;
-  // Why it is not ready (door open, no paper...), or a warning that does
-  // not stop it (low toner); empty when there is nothing to say.
+  // What keeps it from being ready, in words: "warming up", "door open,
+  // low toner", "it reports testing, idle"; empty for a ready printer.
   std::string condition;
+  // Warnings that do not stop it (low toner), for a ready or warming
+  // printer; a printer that needs attention names them in `condition`.
+  std::string warnings;
   // What the device said, in words, for the report ("running, idle").
   std::string said;
   // When its answer came.
   std::chrono::steady_clock::time_point at = std::chrono::steady_clock::now();
 };
 
-// The device's values, read together as RFC 3805 (Printer MIB v2)
-// describes: hrDeviceStatus, hrPrinterStatus and the bits of
-// hrPrinterDetectedErrorState, each missing when the device did not give
-// it. Conditions that stop printing (a down device, an open door...) decide
-// before the printer's own state: a jammed printer may well say "idle".
+// The device's values as RFC 3805 (section 2.2.13.2, with RFC 2790's
+// hrPrinterStatus and hrPrinterDetectedErrorState) reads them together:
+// hrDeviceStatus, hrPrinterStatus and the error bits, each missing when
+// the device did not give it. `malformed` says what came in a form those
+// RFCs do not allow (a value of the wrong type): the reading then tells
+// nothing yet.
 DeviceStatus ReadPrinterMib(std::optional<long> hrDeviceStatus, std::optional<long> hrPrinterStatus,
-                            std::string_view detectedErrorState);
+                            std::string_view detectedErrorState, std::string_view malformed = {});
+
+// A reading that tells nothing: the device answered in a way that cannot
+// be read (`why`).
+DeviceStatus UnreadableStatus(std::string why);
 
 // Adds `more` to a list of words for a reason: "no paper, jammed".
 void AppendWords(std::string& list, std::string_view more);

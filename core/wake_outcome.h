@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "server_answer.h"
 
 namespace brisakett {
@@ -17,6 +20,20 @@ enum class WakeOutcome {
   NotRecognized,    // the spooler does not know the printer (any more)
   Refused,          // the spooler did not accept the whole job (or wanted a password)
   Unreachable,      // the print server could not be reached or did not answer
+};
+
+// What became of one printer, with the spooler's and the device's words.
+struct PrinterWakeReport {
+  std::string name;
+  WakeOutcome outcome = WakeOutcome::Sent;
+  int jobId = 0;         // the spooler's job number once it accepted the job
+  std::string reason;    // the spooler's or device's words, for every outcome but Sent and Delivered
+  double seconds = 0;    // from the start of this printer's job to this report (to delivered, once delivered)
+  bool cancelled = false;  // StillWaiting only: the job was removed at the time-out
+  // Ready only: from the start of the job to the device's "ready".
+  std::optional<double> readySeconds{};
+  // What the device said of itself, in words, when it was asked and answered.
+  std::string deviceStatus{};
 };
 
 // Exit statuses of brisakett-send, distinct so a script can tell them apart.

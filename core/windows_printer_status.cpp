@@ -11,10 +11,12 @@ constexpr std::uint32_t kPaperJam = 0x8, kPaperOut = 0x10, kOffline = 0x80,
                         kPowerSave = 0x1000000, kWarmingUp = 0x10000, kTonerLow = 0x20000,
                         kNoToner = 0x40000, kUserIntervention = 0x100000, kDoorOpen = 0x400000;
 
-DeviceStatus Status(DeviceReadiness readiness, std::string condition, std::string said) {
+DeviceStatus Status(DeviceReadiness readiness, std::string condition, std::string said,
+                    std::string warnings = {}) {
   DeviceStatus status;
   status.readiness = readiness;
   status.condition = std::move(condition);
+  status.warnings = std::move(warnings);
   status.said = std::move(said);
   return status;
 }
@@ -39,7 +41,7 @@ DeviceStatus ReadWindowsPrinterStatus(std::uint32_t status, bool portReportsStat
   if (status & kWarmingUp) return Status(DeviceReadiness::WarmingUp, "warming up", said);
   if (status & kPowerSave) return Status(DeviceReadiness::WarmingUp, "in power save or standby", said);
   if (!portReportsStatus && status == 0) return Status(DeviceReadiness::NotKnown, "", "");
-  return Status(DeviceReadiness::Ready, warning, said.empty() ? "ready" : said);
+  return Status(DeviceReadiness::Ready, {}, said.empty() ? "ready" : said, warning);
 }
 
 }  // namespace brisakett

@@ -47,6 +47,14 @@ public:
     return std::move(errand_->result);
   }
 
+  // The result once the call has ended, without waiting; nothing while it
+  // still runs.
+  std::optional<Result> TryTake() {
+    const std::lock_guard lock(errand_->mutex);
+    if (!errand_->done) return std::nullopt;
+    return std::move(errand_->result);
+  }
+
 private:
   struct Errand {
     std::mutex mutex;

@@ -6,18 +6,17 @@
 
 namespace brisakett {
 
-// Asks printers over SNMP (net-snmp, v1 messages, which every agent that
-// speaks v2c also takes) for hrDeviceStatus, hrPrinterStatus and
-// hrPrinterDetectedErrorState: all hosts at once, one session each, read
-// in one loop. Each host gets about 3 s (three tries a second apart) and
-// no more than the deadline.
+// Asks printers over SNMP (net-snmp) for hrDeviceStatus, hrPrinterStatus
+// and hrPrinterDetectedErrorState at the printer's own row of the Host
+// Resources MIB. The first question to a device sends v2c and v1 at once,
+// since an agent may take either alone, and finds the printer's row;
+// both are kept for the run. A silent device costs about 3 s (three tries
+// a second apart); a device that answers within them is heard.
 class SnmpDeviceStatus final : public DeviceStatusSource {
 public:
   explicit SnmpDeviceStatus(std::uint16_t port = 161) : port_(port) {}
 
-  std::vector<SpoolerAnswer<DeviceStatus>> Ask(const std::vector<std::string>& hosts,
-                                               const std::string& community,
-                                               Deadline& deadline) const override;
+  std::unique_ptr<DeviceQuestions> Open(const std::string& community) const override;
 
 private:
   std::uint16_t port_;

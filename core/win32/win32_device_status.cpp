@@ -4,7 +4,10 @@
 #include <winspool.h>
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "win32/printer_handle.h"
@@ -125,27 +128,52 @@ std::vector<SpoolerAnswer<DeviceAddress>> Win32DeviceLocator::Locate(
   return addresses;
 }
 
-std::vector<SpoolerAnswer<DeviceStatus>> Win32DeviceStatus::Ask(const std::vector<std::string>& hosts,
-                                                                const std::string&,
-                                                                Deadline& deadline) const {
-  std::vector<SpoolerAnswer<DeviceStatus>> answers;
-  answers.reserve(hosts.size());
-  for (const std::string& deviceName : hosts) {
-    const std::string server = PrintServerOf(deviceName);
-    const std::optional<PrinterRecord> read =
-        WithinDeadline(deadline, [deviceName] { return ReadPrinterRecord(deviceName); });
-    if (!read) {
-      answers.emplace_back(SpoolerTimedOut(server));
-    } else if (read->failed) {
-      answers.emplace_back(SpoolerFailureOf(read->error, server));
-    } else {
-      // The port is read again: its SNMP may have been switched off since
-      // the printer was located, and a 0 then only means nobody asked.
-      answers.emplace_back(ReadWindowsPrinterStatus(
-          read->status, PortReportsStatus(deviceName, read->portNames, AsksDevice)));
-    }
+namespace {
+
+// One printer's status, read within `deadline`.
+SpoolerAnswer<DeviceStatus> AskPrinter(const std::string& deviceName, Deadline& deadline) {
+  const std::string server = PrintServerOf(deviceName);
+  const std::optional<PrinterRecord> read =
+      WithinDeadline(deadline, [deviceName] { return ReadPrinterRecord(deviceName); });
+  if (!read) return SpoolerTimedOut(server);
+  if (read->failed) return SpoolerFailureOf(read->error, server);
+  // The port is read again: its SNMP may have been switched off since
+  // the printer was located, and a 0 then only means nobody asked.
+  return ReadWindowsPrinterStatus(read->status,
+                                  PortReportsStatus(deviceName, read->portNames, AsksDevice));
+}
+
+// Each question on a thread of its own, since a spooler call may block
+// for as long as the network lets it; an answer that comes after the
+// questions are closed is not given.
+class Win32Questions final : public DeviceQuestions {
+public:
+  ~Win32Questions() override {
+    const std::lock_guard lock(state_->mutex);
+    state_->open = false;
   }
-  return answers;
+
+  void Ask(const std::string& host, Answered answered) override {
+    std::thread([state = state_, host, answered = std::move(answered)] {
+      Deadline deadline(kServerPatience);
+      SpoolerAnswer<DeviceStatus> answer = AskPrinter(host, deadline);
+      const std::lock_guard lock(state->mutex);
+      if (state->open) answered(std::move(answer));
+    }).detach();
+  }
+
+private:
+  struct State {
+    std::mutex mutex;
+    bool open = true;
+  };
+  std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
+}  // namespace
+
+std::unique_ptr<DeviceQuestions> Win32DeviceStatus::Open(const std::string&) const {
+  return std::make_unique<Win32Questions>();
 }
 
 }  // namespace brisakett

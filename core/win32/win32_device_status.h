@@ -28,7 +28,7 @@ bool TcpIpPortAsksDevice(Registry& registry, const std::string& port);
 bool PortReportsStatus(const std::string& deviceName, std::string_view portNames,
                        const std::function<bool(const std::string& port)>& asksDevice);
 
-// Where ReadyWatch asks for a printer: the printer itself, through the
+// Where the run asks for a printer: the printer itself, through the
 // spooler, so its device name is its "host".
 DeviceAddress AddressOfPrinter(const std::string& deviceName, bool portReportsStatus);
 
@@ -46,9 +46,7 @@ public:
 // community is the port's own, set in its configuration.
 class Win32DeviceStatus final : public DeviceStatusSource {
 public:
-  std::vector<SpoolerAnswer<DeviceStatus>> Ask(const std::vector<std::string>& hosts,
-                                               const std::string& community,
-                                               Deadline& deadline) const override;
+  std::unique_ptr<DeviceQuestions> Open(const std::string& community) const override;
 };
 
 }  // namespace brisakett

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <map>
+#include <memory>
 #include <sstream>
 
 #ifndef _WIN32
@@ -255,82 +258,125 @@ TEST_F(SendCommand, WaitReportsWhatBecameOfEachJob) {
   EXPECT_NE(out.text.find("not submitted"), std::string::npos) << out.text;
 }
 
-// Each delivered printer's device is asked (with the community given)
-// until it answers for good; what it says ranks between still-waiting and
-// unknown, and a device that never answers leaves the printer delivered.
-TEST_F(SendCommand, WaitAsksEachDeviceWhetherItIsReady) {
-  struct Locator final : DeviceLocator {
-    std::vector<SpoolerAnswer<DeviceAddress>> Locate(const std::vector<std::string>& names,
-                                                     Deadline&) const override {
-      std::vector<SpoolerAnswer<DeviceAddress>> found;
-      for (const std::string& name : names) {
-        found.push_back(name == "-Strich" ? DeviceAddress{{}, "a usb device"} : DeviceAddress{name, {}});
-      }
-      return found;
+// Devices that answer from a script, one reading after another (the last
+// repeats), each `at` the moment it is asked plus `later`.
+struct ScriptedDevices final : DeviceStatusSource {
+  std::map<std::string, std::vector<SpoolerAnswer<DeviceStatus>>> scripts;
+  std::chrono::seconds later{0};
+  mutable std::string community;
+
+  struct Questions final : DeviceQuestions {
+    ScriptedDevices& devices;
+    std::map<std::string, std::size_t> asked;
+    explicit Questions(ScriptedDevices& owner) : devices(owner) {}
+    void Ask(const std::string& host, Answered answered) override {
+      const auto& script = devices.scripts.at(host);
+      SpoolerAnswer<DeviceStatus> answer = script.at(std::min(asked[host]++, script.size() - 1));
+      answer.value.at = std::chrono::steady_clock::now() + devices.later;
+      answered(answer);
     }
-  } locator;
-  struct Source final : DeviceStatusSource {
-    std::map<std::string, SpoolerAnswer<DeviceStatus>> answers;
-    mutable std::string community;
-    std::vector<SpoolerAnswer<DeviceStatus>> Ask(const std::vector<std::string>& hosts,
-                                                 const std::string& asked, Deadline&) const override {
-      community = asked;
-      std::vector<SpoolerAnswer<DeviceStatus>> said;
-      for (const std::string& host : hosts) said.push_back(answers.at(host));
-      return said;
-    }
-  } source;
-  watcher.looks = {{"Laser", JobLook{JobLook::State::Completed, {}}},
-                   {"Tinte", JobLook{JobLook::State::Completed, {}}},
-                   {"-Strich", JobLook{JobLook::State::Completed, {}}}};
-  DeviceStatus ready = ReadPrinterMib(2, 3, "\x20");  // low toner
-  ready.at += std::chrono::seconds(7);                  // ready 7 s after submitting
-  source.answers["Laser"] = ready;
-  source.answers["Tinte"] = ReadPrinterMib(2, 5, "");
-  const auto run = [&](std::vector<std::string> arguments) {
-    StringOutput out, err;
-    const int status =
-        RunSendCommand(arguments, login, catalog, spooler, watcher, out, err, nullptr, &locator, &source);
-    return SendRun{status, out.text, err.text};
   };
+  std::unique_ptr<DeviceQuestions> Open(const std::string& asked) const override {
+    community = asked;
+    return std::make_unique<Questions>(const_cast<ScriptedDevices&>(*this));
+  }
+};
 
-  SendRun sent = run({"--timeout", "1", "--snmp-community", "geheim", "Laser", "Tinte", "--", "-Strich"});
-  EXPECT_EQ(sent.status, kExitStillWaiting);
-  EXPECT_EQ(source.community, "geheim");
-  for (const auto& line : Fields(sent.out)) {
-    if (line[0] == "Laser") {
-      EXPECT_EQ(line[1], "ready");
-      // The time to ready (7 s after the test set it up), not to delivered.
-      EXPECT_GT(std::stod(line[3]), 5.0) << line[3];
-      EXPECT_EQ(line[4], "low toner");
+struct EachQueueItsOwnHost final : DeviceLocator {
+  std::string usb = "-Strich";  // not asked
+  std::vector<SpoolerAnswer<DeviceAddress>> Locate(const std::vector<std::string>& names,
+                                                   Deadline&) const override {
+    std::vector<SpoolerAnswer<DeviceAddress>> found;
+    for (const std::string& name : names) {
+      found.push_back(name == usb ? DeviceAddress{{}, "a usb device"} : DeviceAddress{name, {}});
     }
-    if (line[0] == "Tinte") {
-      EXPECT_EQ(line[1] + " " + line[4], "warming-up still warming up when the time ran out");
-    }
-    if (line[0] == "-Strich") {
-      EXPECT_EQ(line[1] + " " + line[4], "delivered the printer does not report its status (a usb device)");
+    return found;
+  }
+};
+
+class SendCommandAskingDevices : public SendCommand {
+protected:
+  SendCommandAskingDevices() {
+    for (const char* name : {"Laser", "Tinte", "-Strich"}) {
+      watcher.looks[name] = JobLook{JobLook::State::Completed, {}};
     }
   }
-
-  source.answers["Tinte"] = ReadPrinterMib(5, 1, "");
-  source.answers["Laser"] = ServerAnswer{ServerVerdict::TimedOut, "no answer to SNMP"};
-  sent = run({"--json", "--wait=5", "Laser", "Tinte"});
-  EXPECT_EQ(sent.status, kExitNeedsAttention);
-  std::istringstream in(sent.out);
-  for (std::string line; std::getline(in, line);) {
-    const nlohmann::json object = nlohmann::json::parse(line);
-    if (object["name"] == "Laser") {
-      EXPECT_EQ(object["outcome"], "delivered");
-      EXPECT_EQ(object["reason"], "the printer does not report its status (no answer to SNMP)");
-      EXPECT_EQ(object["ready_seconds"], nullptr);
-    } else {
-      EXPECT_EQ(object["outcome"], "needs-attention");
-      EXPECT_EQ(object["reason"], "the device is down");
-      EXPECT_EQ(object["device_status"], "down, other");
+  std::map<std::string, nlohmann::json> Run(std::vector<std::string> arguments, int& status) {
+    arguments.insert(arguments.begin(), "--json");
+    StringOutput out, err;
+    status = RunSendCommand(arguments, login, catalog, spooler, watcher, out, err, nullptr, &locator,
+                            &devices);
+    std::map<std::string, nlohmann::json> byName;
+    std::istringstream in(out.text);
+    for (std::string line; std::getline(in, line);) {
+      const nlohmann::json object = nlohmann::json::parse(line);
+      byName[object.at("name")] = object;
     }
+    return byName;
   }
+  EachQueueItsOwnHost locator;
+  ScriptedDevices devices;
+};
+
+// Each delivered printer's device is asked (with the community given)
+// until two readings a second apart agree; when the time runs out, the
+// last reading decides, and a device that never answers leaves the
+// printer delivered.
+TEST_F(SendCommandAskingDevices, TheLastReadingDecidesWhenTheTimeRunsOut) {
+  devices.scripts["Laser"] = {ReadPrinterMib(3, 3, "\x20")};  // low toner
+  devices.scripts["Tinte"] = {ReadPrinterMib(2, 5, "")};
+  devices.later = std::chrono::seconds(7);  // ready 7 s after submitting
+  int status = 0;
+  auto byName = Run({"--timeout", "1", "--snmp-community", "geheim", "Laser", "Tinte", "--", "-Strich"},
+                    status);
+  EXPECT_EQ(status, kExitStillWaiting);
+  EXPECT_EQ(devices.community, "geheim");
+  EXPECT_EQ(byName["Laser"]["outcome"], "ready");
+  EXPECT_GT(byName["Laser"]["ready_seconds"].get<double>(), 5.0);  // to ready, not to delivered
+  EXPECT_EQ(byName["Laser"]["reason"], "low toner");
+  EXPECT_EQ(byName["Laser"]["device_status"], "warning, idle, low toner");
+  EXPECT_EQ(byName["Tinte"]["outcome"], "warming-up");
+  EXPECT_EQ(byName["Tinte"]["reason"], "still warming up when the time ran out");
+  EXPECT_EQ(byName["-Strich"]["outcome"], "delivered");
+  EXPECT_EQ(byName["-Strich"]["reason"], "the printer does not report its status (a usb device)");
+
+  devices.later = std::chrono::seconds(0);
+  devices.scripts["Tinte"] = {ReadPrinterMib(5, 1, "")};
+  devices.scripts["Laser"] = {ServerAnswer{ServerVerdict::TimedOut, "no answer to SNMP"}};
+  byName = Run({"--wait=5", "Laser", "Tinte"}, status);
+  EXPECT_EQ(status, kExitNeedsAttention);
+  EXPECT_EQ(byName["Laser"]["outcome"], "delivered");
+  EXPECT_EQ(byName["Laser"]["reason"], "the printer does not report its status (no answer to SNMP)");
+  EXPECT_EQ(byName["Laser"]["ready_seconds"], nullptr);
+  EXPECT_EQ(byName["Tinte"]["outcome"], "needs-attention");
+  EXPECT_EQ(byName["Tinte"]["reason"], "unavailable");
+  EXPECT_EQ(byName["Tinte"]["device_status"], "down, other");
   EXPECT_EQ(WorseExitStatus(kExitNeedsAttention, kExitStillWaiting), kExitNeedsAttention);
   EXPECT_EQ(WorseExitStatus(kExitNeedsAttention, kExitUnknown), kExitUnknown);
+}
+
+// One reading is not the printer's word: one still idle for a moment
+// after its job before it warms up is not ready then, one waking that
+// flashes offline does not need attention, and one that falls silent
+// after it has told keeps what it told.
+TEST_F(SendCommandAskingDevices, TwoAgreeingReadingsASecondApartEndTheWatchEarly) {
+  const SpoolerAnswer<DeviceStatus> idle = ReadPrinterMib(2, 3, ""), warmup = ReadPrinterMib(2, 5, ""),
+                                    offline = ReadPrinterMib(5, 1, "\x02"),
+                                    silent = ServerAnswer{ServerVerdict::TimedOut, "no answer"};
+  devices.scripts["Laser"] = {idle, warmup, warmup, idle};
+  devices.scripts["Tinte"] = {warmup, offline, idle};
+  devices.scripts["-Strich"] = {idle, silent, idle};
+  locator.usb.clear();
+  int status = 0;
+  const auto started = std::chrono::steady_clock::now();
+  auto byName = Run({"--timeout", "8", "Laser", "Tinte", "--", "-Strich"}, status);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(8));
+  EXPECT_EQ(status, kExitSucceeded);
+  EXPECT_EQ(byName["Laser"]["outcome"], "ready");
+  // Its first "ready" after warming up, at the fourth reading, not the first.
+  EXPECT_GT(byName["Laser"]["ready_seconds"].get<double>(), 2.5);
+  EXPECT_EQ(byName["Tinte"]["outcome"], "ready");
+  EXPECT_EQ(byName["-Strich"]["outcome"], "ready");  // a lost answer between two
 }
 
 // Options are read wherever they stand among the printers, in both their

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 
@@ -10,53 +11,90 @@ namespace {
 
 using R = DeviceReadiness;
 
-// hrDeviceStatus, hrPrinterStatus and the error bits over their
-// combinations: the stopping conditions decide before the printer's own
-// state, "other" is power save only on a running device, and ready needs
-// both values to say so.
-TEST(DeviceStatus, PrinterMibCombinations) {
+// hrPrinterDetectedErrorState with these bits set (bit 0 is the first
+// octet's highest).
+std::string Bits(std::initializer_list<int> bits) {
+  std::string octets(2, '\0');
+  for (const int bit : bits) octets[static_cast<std::size_t>(bit / 8)] |= static_cast<char>(0x80 >> (bit % 8));
+  return octets;
+}
+std::string Bit(int bit) { return Bits({bit}); }
+
+// RFC 3805's overall printer states, each as hrDeviceStatus,
+// hrPrinterStatus and error bits, then what the reading makes of them.
+TEST(DeviceStatus, ThePrinterMibsStatesReadAsTheRfcDescribesThem) {
   const std::string none("\x00\x00", 2);
-  const std::string doorOpen("\x08\x00", 2);
-  const std::string lowToner("\x20", 1);
-  const std::string jammedNoPaper("\x44", 1);
-  const std::string serviceRequested("\x01", 1);
   struct Row {
+    const char* state;
     std::optional<long> device, printer;
     std::string errors;
     R readiness;
-    std::string condition;
+    std::string words;  // the condition, or the warnings of a ready printer
   };
   const Row rows[] = {
-      {2, 3, none, R::Ready, ""},
-      {2, 4, none, R::Ready, ""},
-      {3, 3, lowToner, R::Ready, "low toner"},
-      {3, 4, none, R::Ready, "the device reports a warning"},
-      {2, 3, "", R::Ready, ""},  // no error state given at all
-      {2, 5, none, R::WarmingUp, "warming up"},
-      {3, 5, lowToner, R::WarmingUp, "warming up"},
-      {2, 1, none, R::WarmingUp, "in power save or standby"},
-      {5, 3, none, R::NeedsAttention, "the device is down"},
-      {5, 5, none, R::NeedsAttention, "the device is down"},
-      {3, 3, doorOpen, R::NeedsAttention, "door open"},
-      {2, 5, doorOpen, R::NeedsAttention, "door open"},
-      {2, 1, jammedNoPaper, R::NeedsAttention, "no paper, jammed"},
-      {2, 4, serviceRequested, R::NeedsAttention, "service requested"},
-      {std::nullopt, 3, doorOpen, R::NeedsAttention, "door open"},
-      {3, 1, none, R::NotKnown, "it reports warning, other"},
-      {1, 3, none, R::NotKnown, "it reports unknown, idle"},
-      {2, 2, none, R::NotKnown, "it reports running, unknown"},
-      {4, 3, none, R::NotKnown, "it reports testing, idle"},
-      {std::nullopt, 3, none, R::NotKnown, "it reports idle"},
-      {std::nullopt, std::nullopt, "", R::NotKnown, ""},
+      {"idle", 2, 3, none, R::Ready, ""},
+      {"busy", 2, 4, none, R::Ready, ""},
+      {"idle, no error state given", 2, 3, "", R::Ready, ""},
+      {"idle, device status not given", std::nullopt, 3, none, R::Ready, ""},
+      {"non-critical alert", 3, 3, Bit(2), R::Ready, "low toner"},
+      {"non-critical alert: service", 3, 4, Bit(7), R::Ready, "service requested"},
+      {"warning without a bit", 3, 3, none, R::Ready, "the device reports a warning"},
+      {"critical alert", 5, 1, Bit(5), R::NeedsAttention, "jammed"},
+      {"critical alert with service", 5, 1, Bits({4, 7}), R::NeedsAttention,
+       "door open, service requested"},
+      {"unavailable", 5, 1, none, R::NeedsAttention, "unavailable"},
+      {"down, service requested", 5, 1, Bit(7), R::NeedsAttention, "service requested"},
+      {"moving off-line", 3, 3, Bit(6), R::NeedsAttention, "offline"},
+      {"off-line", 5, 1, Bit(6), R::NeedsAttention, "offline"},
+      {"moving on-line", 5, 5, none, R::WarmingUp, "warming up"},
+      {"warming after power save", 2, 5, none, R::WarmingUp, "warming up"},
+      {"standby", 2, 1, none, R::WarmingUp, "in power save or standby"},
+      {"standby with a warning", 3, 1, Bit(2), R::WarmingUp, "in power save or standby"},
+      {"testing", 4, 3, none, R::NotKnown, "it reports testing, idle"},
+      {"testing, warmup", 4, 5, none, R::NotKnown, "it reports testing, warmup"},
+      {"device unknown", 1, 3, none, R::NotKnown, "it reports unknown, idle"},
+      {"printer unknown", 2, 2, none, R::NotKnown, "it reports running, unknown"},
+      {"printer not given", 2, std::nullopt, none, R::NotKnown, "it reports running"},
+      {"out of range", 9, 3, none, R::NotKnown, "it reports hrDeviceStatus 9, idle"},
+      {"nothing given", std::nullopt, std::nullopt, "", R::NotKnown,
+       "it gives none of its status values"},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(std::to_string(row.device.value_or(0)) + "/" + std::to_string(row.printer.value_or(0)) +
-                 " " + row.condition);
+    SCOPED_TRACE(row.state);
     const DeviceStatus status = ReadPrinterMib(row.device, row.printer, row.errors);
     EXPECT_EQ(status.readiness, row.readiness);
-    EXPECT_EQ(status.condition, row.condition);
+    EXPECT_EQ(row.readiness == R::Ready ? status.warnings : status.condition, row.words);
   }
-  EXPECT_EQ(ReadPrinterMib(3, 3, lowToner).said, "warning, idle, low toner");
+  const DeviceStatus wrongType = ReadPrinterMib(2, 3, none, "a value of the wrong type: hrPrinterStatus");
+  EXPECT_EQ(wrongType.readiness, R::NotKnown);
+  EXPECT_EQ(wrongType.condition, "it sent a value of the wrong type: hrPrinterStatus");
+  EXPECT_EQ(ReadPrinterMib(3, 1, Bit(2)).warnings, "low toner");
+}
+
+// Every bit RFC 2790 defines, named in the reading whatever its outcome:
+// the ones that stop printing make the printer need attention even when
+// it says idle; the rest are warnings of a ready printer.
+TEST(DeviceStatus, EveryErrorBitIsNamedAndTheStoppingOnesNeedAttention) {
+  const std::pair<const char*, bool> bits[] = {
+      {"low paper", false},          {"no paper", true},
+      {"low toner", false},          {"no toner", true},
+      {"door open", true},           {"jammed", true},
+      {"offline", true},             {"service requested", false},
+      {"input tray missing", false}, {"output tray missing", true},
+      {"marker supply missing", true}, {"output nearly full", false},
+      {"output full", true},         {"input tray empty", false},
+      {"preventive maintenance overdue", false},
+  };
+  for (int bit = 0; bit < 15; ++bit) {
+    const auto& [words, stops] = bits[bit];
+    SCOPED_TRACE(words);
+    const DeviceStatus status = ReadPrinterMib(2, 3, Bit(bit));
+    EXPECT_EQ(status.readiness, stops ? R::NeedsAttention : R::Ready);
+    EXPECT_EQ(stops ? status.condition : status.warnings, words);
+    EXPECT_EQ(status.said, std::string("running, idle, ") + words);
+  }
+  EXPECT_EQ(ReadPrinterMib(2, 5, Bits({5, 2})).condition, "jammed, low toner");
+  EXPECT_EQ(ReadPrinterMib(2, 3, std::string("\x00\x00\xff", 3)).readiness, R::Ready);  // bits to come
 }
 
 // A network device is asked at its host, unless that host is the print

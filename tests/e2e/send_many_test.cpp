@@ -21,6 +21,7 @@
 #include "ipp_printer.h"
 #include "printing_setup.h"
 #include "private_snmpd.h"
+#include "snmp_test_agent.h"
 #include "require_scheduler.h"
 #include "temp_folder.h"
 #include "warmup_stream.h"
@@ -176,18 +177,24 @@ TEST(SendMany, WaitFollowsEachJobToThePrinterOrSaysWhyNot) {
 
 // After delivery, --wait asks each device (real snmpd agents, each on a
 // loopback address of its own with its capture printer) until it is ready.
+// The warming one moves on-line as RFC 3805 describes it (down and warmup
+// at once), its printer on row 3 of its devices, its agent taking SNMPv2c
+// alone; the one with a service reminder prints.
 TEST(SendMany, WaitAsksEachPrinterUntilItReportsReady) {
   auto setup = testing::StartPrinting({}, std::nullopt);
   REQUIRE_SCHEDULER(*setup);
   std::string why;
   using testing::SimulatedPrinter;
-  const auto warming = testing::PrivateSnmpd::Start({"127.0.0.5"}, SimulatedPrinter::WarmsUpAfterJob, &why, 3);
+  const auto warming = testing::PrivateSnmpd::Start({"127.0.0.5"}, SimulatedPrinter::WarmsUpAfterJob, &why,
+                                                    {.warmUpSeconds = 3, .row = 3, .v2cOnly = true});
   const auto door = testing::PrivateSnmpd::Start({"127.0.0.6"}, SimulatedPrinter::DoorOpen, &why);
   const auto forever = testing::PrivateSnmpd::Start({"127.0.0.7"}, SimulatedPrinter::WarmsUpForever, &why);
-  REQUIRE_AGENTS(warming && door && forever, why);
+  const auto reminder = testing::PrivateSnmpd::Start({"127.0.0.9"}, SimulatedPrinter::ServiceReminder, &why);
+  REQUIRE_AGENTS(warming && door && forever && reminder, why);
   // "Silent" has no agent at all: its device never answers SNMP.
-  for (const auto& [queue, address] : {std::pair{"Warming", "127.0.0.5"}, std::pair{"Door", "127.0.0.6"},
-                                       std::pair{"Forever", "127.0.0.7"}, std::pair{"Silent", "127.0.0.8"}}) {
+  for (const auto& [queue, address] :
+       {std::pair{"Warming", "127.0.0.5"}, std::pair{"Door", "127.0.0.6"}, std::pair{"Forever", "127.0.0.7"},
+        std::pair{"Silent", "127.0.0.8"}, std::pair{"Reminder", "127.0.0.9"}}) {
     tools::CaptureServer::JobCallback arrived;
     if (std::string(queue) == "Warming") {
       arrived = [&warming](std::size_t, const std::string&) { warming->JobArrived(); };
@@ -199,11 +206,11 @@ TEST(SendMany, WaitAsksEachPrinterUntilItReportsReady) {
 
   auto started = std::chrono::steady_clock::now();
   const testing::SeparateProgramRun run =
-      Send({"--json", "--timeout", "15", "Warming", "Door", "Forever", "Silent"});
+      Send({"--json", "--timeout", "15", "Warming", "Door", "Forever", "Silent", "Reminder"});
   EXPECT_LT(std::chrono::steady_clock::now() - started, 15s + 5s);
   EXPECT_EQ(run.exitStatus, 7) << run.out << run.err;  // needs-attention is the worst
   auto objects = JsonByName(run.out);
-  ASSERT_EQ(objects.size(), 4u) << run.out;
+  ASSERT_EQ(objects.size(), 5u) << run.out;
   EXPECT_EQ(objects["Warming"]["outcome"], "ready");
   EXPECT_EQ(objects["Warming"]["device_status"], "running, idle");
   // Not before its 3 s of warm-up (counted in whole seconds by the agent).
@@ -215,9 +222,12 @@ TEST(SendMany, WaitAsksEachPrinterUntilItReportsReady) {
   EXPECT_EQ(objects["Forever"]["outcome"], "warming-up");
   EXPECT_EQ(objects["Forever"]["reason"], "still warming up when the time ran out");
   EXPECT_EQ(objects["Silent"]["outcome"], "delivered");
-  EXPECT_THAT(objects["Silent"]["reason"].get<std::string>(),
-              StartsWith("the printer does not report its status"));
+  EXPECT_EQ(objects["Silent"]["reason"],
+            "the printer does not report its status (no answer to SNMP v2c or v1 with community "
+            "\"public\")");
   EXPECT_EQ(objects["Silent"]["device_status"], nullptr);
+  EXPECT_EQ(objects["Reminder"]["outcome"], "ready");
+  EXPECT_EQ(objects["Reminder"]["reason"], "service requested");
 
   // The run keeps its bound with a device that no longer answers, one that
   // never did and one that warms up for ever.
@@ -230,6 +240,31 @@ TEST(SendMany, WaitAsksEachPrinterUntilItReportsReady) {
   EXPECT_EQ(lines["Silent"][1], "delivered");
   EXPECT_EQ(lines["Forever"][1], "warming-up");
   EXPECT_EQ(bound.exitStatus, 5) << bound.out << bound.err;
+}
+
+// Agents that answer as broken or late ones do: every printer still gets
+// its line, and the run its end (one broken reply once ended it at once).
+TEST(SendMany, WaitReportsEveryPrinterWhateverItsAgentSends) {
+  auto setup = testing::StartPrinting({}, std::nullopt);
+  REQUIRE_SCHEDULER(*setup);
+  using Fault = testing::SnmpTestAgent::Fault;
+  testing::SnmpTestAgent broken("127.0.0.11", {.fault = Fault::ErrorIndexBeyond}, 161);
+  testing::SnmpTestAgent late("127.0.0.12", {.delay = 1800ms}, 161);
+  REQUIRE_AGENTS(broken.Port() && late.Port(), "no UDP port 161 on 127.0.0.11 and .12 (it needs root)");
+  std::string why;
+  for (const auto& [queue, address] : {std::pair{"Broken", "127.0.0.11"}, std::pair{"Late", "127.0.0.12"}}) {
+    auto printer = std::make_unique<tools::CaptureServer>(0, nullptr, address);
+    ASSERT_TRUE(setup->cupsd->AddQueue(queue, printer->Port(), &why, address)) << why;
+    setup->printers.emplace(queue, std::move(printer));
+  }
+
+  const testing::SeparateProgramRun run = Send({"--json", "--timeout", "12", "Broken", "Late"});
+  EXPECT_EQ(run.exitStatus, 0) << run.out << run.err;
+  auto objects = JsonByName(run.out);
+  ASSERT_EQ(objects.size(), 2u) << run.out << run.err;
+  EXPECT_EQ(objects["Broken"]["outcome"], "delivered");
+  EXPECT_THAT(objects["Broken"]["reason"].get<std::string>(), HasSubstr("malformed reply"));
+  EXPECT_EQ(objects["Late"]["outcome"], "ready");
 }
 
 // Some servers forget a job as soon as it has ended (PreserveJobHistory

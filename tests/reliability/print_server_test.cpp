@@ -6,11 +6,15 @@
 #include <cups/cups.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <map>
+#include <sstream>
+#include <tuple>
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
@@ -21,6 +25,7 @@
 #include "cups/cups_spooler.h"
 #include "local_user.h"
 #include "printing_setup.h"
+#include "private_snmpd.h"
 #include "silent_server.h"
 #include "require_scheduler.h"
 #include "current_printer.h"
@@ -181,38 +186,85 @@ TEST(PrintServer, ServerDemandingEncryptionIsAnsweredOverTls) {
   EXPECT_GT(proxy.Upgraded(), 0);
 }
 
-// The print server's name cannot be looked up because the name server
-// takes the question and never answers: the resolver's own patience (5 s
-// a try, twice) is not the user's. The program runs with a resolv.conf of
-// its own, bound over the machine's in a mount namespace only it sees.
-TEST(PrintServer, SilentNameServerIsExitStatusFourInTime) {
-  if (geteuid() != 0) GTEST_SKIP() << "a mount namespace of its own needs root";
-  const std::string address = "127.83.0.53";
+// Runs brisakett-send with `arguments` where names are looked up only by
+// a name server that takes every question and never answers: a
+// resolv.conf of its own, and no hosts file, bound over the machine's in a
+// mount namespace only it sees. Each test has its own name server's
+// `address`, since tests run side by side.
+testing::SeparateProgramRun SendWithSilentNameServer(const std::string& address,
+                                                     const std::vector<std::string>& arguments) {
   const int nameServer = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   sockaddr_in bound{};
   bound.sin_family = AF_INET;
   bound.sin_port = htons(53);
   inet_pton(AF_INET, address.c_str(), &bound.sin_addr);
-  ASSERT_EQ(bind(nameServer, reinterpret_cast<sockaddr*>(&bound), sizeof bound), 0);
+  EXPECT_EQ(bind(nameServer, reinterpret_cast<sockaddr*>(&bound), sizeof bound), 0);
   const testing::TempFolder folder;
+  const auto readable = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                        std::filesystem::perms::others_read;
   const std::string resolvConf = (folder.path() / "resolv.conf").string();
-  testing::WriteFile(resolvConf, "nameserver " + address + "\n",
-                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                         std::filesystem::perms::others_read);
-  setenv("CUPS_SERVER", "printserver.example.test:631", 1);
+  const std::string hosts = (folder.path() / "hosts").string();
+  testing::WriteFile(resolvConf, "nameserver " + address + "\n", readable);
+  testing::WriteFile(hosts, "", readable);
+  std::vector<std::string> argv{testing::FindProgram("unshare"), "--mount", "--",
+                                testing::FindProgram("sh"), "-c",
+                                "mount --bind \"$1\" /etc/resolv.conf && mount --bind \"$2\" /etc/hosts && "
+                                "shift 2 && exec \"$@\"",
+                                "sh", resolvConf, hosts, BRISAKETT_SEND_PATH};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  testing::SeparateProgramRun run = testing::RunProgramApart(argv, kKillAfterSeconds);
+  close(nameServer);
+  return run;
+}
 
+// The print server's name cannot be looked up because the name server
+// takes the question and never answers: the resolver's own patience (5 s
+// a try, twice) is not the user's.
+TEST(PrintServer, SilentNameServerIsExitStatusFourInTime) {
+  if (geteuid() != 0) GTEST_SKIP() << "a mount namespace of its own needs root";
+  setenv("CUPS_SERVER", "printserver.example.test:631", 1);
   const auto start = std::chrono::steady_clock::now();
-  const testing::SeparateProgramRun run = testing::RunProgramApart(
-      {testing::FindProgram("unshare"), "--mount", "--", testing::FindProgram("sh"), "-c",
-       "mount --bind \"$1\" /etc/resolv.conf && shift && exec \"$@\"", "sh", resolvConf,
-       BRISAKETT_SEND_PATH, "Laser"},
-      20);
+  const testing::SeparateProgramRun run = SendWithSilentNameServer("127.83.0.53", {"Laser"});
   const auto took = std::chrono::steady_clock::now() - start;
   unsetenv("CUPS_SERVER");
-  close(nameServer);
   EXPECT_LT(took, 5s);
   EXPECT_EQ(run.exitStatus, 4) << run.err;
   EXPECT_THAT(run.err, HasSubstr("did not answer within 3 seconds"));
+}
+
+// A printer whose device is known by a name that the name server never
+// answers for costs that printer its status, and the others nothing: the
+// printer beside it is asked every second all the same.
+TEST(PrintServer, SilentNameServerCostsOnlyThatDevicesStatus) {
+  if (geteuid() != 0) GTEST_SKIP() << "a mount namespace of its own needs root";
+  auto setup = testing::StartPrinting({}, std::nullopt);
+  REQUIRE_SCHEDULER(*setup);
+  std::string why;
+  const auto agent = testing::PrivateSnmpd::Start({"127.0.0.14"}, testing::SimulatedPrinter::ServiceReminder, &why);
+  REQUIRE_AGENTS(agent, why);
+  // The scheduler finds "localhost" in the machine's hosts file; the
+  // program, in its namespace, has only the silent name server to ask.
+  for (const auto& [queue, address, host] : {std::tuple{"Named", "127.0.0.1", "localhost"},
+                                             std::tuple{"Numbered", "127.0.0.14", "127.0.0.14"}}) {
+    auto printer = std::make_unique<tools::CaptureServer>(0, nullptr, address);
+    ASSERT_TRUE(setup->cupsd->AddQueue(queue, "socket://" + std::string(host) + ":" +
+                                                  std::to_string(printer->Port()), &why)) << why;
+    setup->printers.emplace(queue, std::move(printer));
+  }
+  const testing::SeparateProgramRun run = SendWithSilentNameServer("127.83.0.54", {"--json", "--timeout", "10", "Named", "Numbered"});
+  EXPECT_EQ(run.exitStatus, 0) << run.out << run.err;
+  std::map<std::string, nlohmann::json> byName;
+  std::istringstream in(run.out);
+  for (std::string line; std::getline(in, line);) {
+    const nlohmann::json object = nlohmann::json::parse(line);
+    byName[object.at("name")] = object;
+  }
+  EXPECT_EQ(byName["Named"]["outcome"], "delivered");
+  EXPECT_EQ(byName["Named"]["reason"],
+            "the printer does not report its status (its name localhost did not resolve in time)");
+  EXPECT_EQ(byName["Numbered"]["outcome"], "ready");
+  // Its two readings a second apart, not held up by the 3 s of the name.
+  EXPECT_LT(byName["Numbered"]["ready_seconds"].get<double>(), 3.0) << run.out;
 }
 
 // A print server that wants a password for every request, the list and

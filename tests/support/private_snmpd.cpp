@@ -29,10 +29,11 @@ std::string ReadWhole(const std::string& path) {
 // snmpd's questions on its standard input, with builtins only, so that a
 // few agents keep up with hundreds of printers asked at once (a `pass`
 // script forks a shell, and here `date` and `stat`, for every value).
-// "get OID" is answered with OID, type and value; anything else with
-// NONE, which snmpd answers as "no such name". JobArrived writes the
-// time of the first job into `job`.
-std::string Script(SimulatedPrinter printer, const std::string& folder, int warmUpSeconds) {
+// "get OID" is answered with OID, type and value, and "getnext" of
+// hrPrinterStatus's column with the printer's row; anything else with
+// NONE, which snmpd answers as "no such name". JobArrived writes the time
+// of the first job into `job`.
+std::string Script(SimulatedPrinter printer, const std::string& folder, const AgentOptions& options) {
   std::string values;
   switch (printer) {
     case SimulatedPrinter::WarmsUpAfterJob:
@@ -40,8 +41,8 @@ std::string Script(SimulatedPrinter printer, const std::string& folder, int warm
                "    if [ -e " + folder + "/job ]; then\n"
                "      since=; read -r since < " + folder + "/job\n"
                "      printf -v now '%(%s)T' -1\n"
-               "      if [ -z \"$since\" ] || (( now - since < " + std::to_string(warmUpSeconds) +
-               " )); then printer=5; else printer=3; fi\n"
+               "      if [ -z \"$since\" ] || (( now - since < " + std::to_string(options.warmUpSeconds) +
+               " )); then device=5; printer=5; else printer=3; fi\n"
                "    fi\n";
       break;
     case SimulatedPrinter::DoorOpen:
@@ -50,21 +51,28 @@ std::string Script(SimulatedPrinter printer, const std::string& folder, int warm
     case SimulatedPrinter::WarmsUpForever:
       values = "    device=2; printer=5; errors='00 00'\n";
       break;
+    case SimulatedPrinter::ServiceReminder:
+      values = "    device=3; printer=3; errors='01 00'\n";
+      break;
   }
+  const std::string row = std::to_string(options.row);
   return "#!/bin/bash\n"
          "while read -r command; do\n"
          "  case \"$command\" in\n"
          "    PING) echo PONG; continue ;;\n"
          "    get) read -r oid ;;\n"
-         "    getnext) read -r oid; echo NONE; continue ;;\n"
+         "    getnext) read -r oid ;;\n"
          "    set) read -r oid; read -r value; echo not-writable; continue ;;\n"
          "    *) continue ;;\n"
          "  esac\n" +
          values +
+         "  if [ \"$command\" = getnext ]; then\n"
+         "    if [ \"$oid\" = .1.3.6.1.2.1.25.3.5.1.1 ]; then oid=$oid." + row + "; else oid=none; fi\n"
+         "  fi\n"
          "  case \"$oid\" in\n"
-         "    .1.3.6.1.2.1.25.3.2.1.5.1) printf '%s\\ninteger\\n%s\\n' \"$oid\" \"$device\" ;;\n"
-         "    .1.3.6.1.2.1.25.3.5.1.1.1) printf '%s\\ninteger\\n%s\\n' \"$oid\" \"$printer\" ;;\n"
-         "    .1.3.6.1.2.1.25.3.5.1.2.1) printf '%s\\noctet\\n%s\\n' \"$oid\" \"$errors\" ;;\n"
+         "    .1.3.6.1.2.1.25.3.2.1.5." + row + ") printf '%s\\ninteger\\n%s\\n' \"$oid\" \"$device\" ;;\n"
+         "    .1.3.6.1.2.1.25.3.5.1.1." + row + ") printf '%s\\ninteger\\n%s\\n' \"$oid\" \"$printer\" ;;\n"
+         "    .1.3.6.1.2.1.25.3.5.1.2." + row + ") printf '%s\\noctet\\n%s\\n' \"$oid\" \"$errors\" ;;\n"
          "    *) echo NONE ;;\n"
          "  esac\n"
          "done\n";
@@ -74,7 +82,7 @@ std::string Script(SimulatedPrinter printer, const std::string& folder, int warm
 
 std::unique_ptr<PrivateSnmpd> PrivateSnmpd::Start(const std::vector<std::string>& addresses,
                                                   SimulatedPrinter printer, std::string* why,
-                                                  int warmUpSeconds) {
+                                                  AgentOptions options) {
   std::string listen;
   for (const std::string& address : addresses) {
     listen += (listen.empty() ? "udp:" : ",udp:") + address + ":161";
@@ -92,10 +100,18 @@ std::unique_ptr<PrivateSnmpd> PrivateSnmpd::Start(const std::vector<std::string>
   std::unique_ptr<PrivateSnmpd> agent(new PrivateSnmpd);
   agent->folder_ = pattern;
   const std::string& folder = agent->folder_;
-  std::ofstream(folder + "/printer.sh") << Script(printer, folder, warmUpSeconds);
+  std::ofstream(folder + "/printer.sh") << Script(printer, folder, options);
+  // rocommunity takes v1 and v2c alike; a group of the v2c model alone
+  // takes v2c only.
+  const std::string access =
+      options.v2cOnly ? "com2sec printers 127.0.0.0/8 public\n"
+                        "group printers v2c printers\n"
+                        "view everything included .1\n"
+                        "access printers \"\" v2c noauth exact everything none none\n"
+                      : "rocommunity public 127.0.0.0/8\n";
   std::ofstream(folder + "/snmpd.conf")
       << "agentAddress " << listen << "\n"
-      << "rocommunity public 127.0.0.0/8\n"
+      << access
       << "pass_persist .1.3.6.1.2.1.25 /bin/bash " << folder << "/printer.sh\n"
       // Its saved state stays in its folder, not /var/lib/snmp.
       << "[snmp] persistentDir " << folder << "/state\n";

@@ -11,11 +11,19 @@ namespace brisakett::testing {
 // What a simulated printer's status agent answers for hrDeviceStatus,
 // hrPrinterStatus and hrPrinterDetectedErrorState.
 enum class SimulatedPrinter {
-  // In power save (running, other) until JobArrived, then warmup for
-  // `warmUpSeconds` (whole seconds, as `date +%s` counts), then idle.
+  // In power save (running, other) until JobArrived, then for
+  // `warmUpSeconds` (whole seconds, as `date +%s` counts) moving on-line
+  // as RFC 3805 reports it (down, warmup), then idle.
   WarmsUpAfterJob,
-  DoorOpen,        // warning, idle, and the doorOpen bit
-  WarmsUpForever,  // running, warmup
+  DoorOpen,         // warning, idle, and the doorOpen bit
+  WarmsUpForever,   // running, warmup
+  ServiceReminder,  // warning, idle, and the serviceRequested bit: it prints
+};
+
+struct AgentOptions {
+  int warmUpSeconds = 3;
+  long row = 1;          // the printer's hrDeviceIndex
+  bool v2cOnly = false;  // an agent configured for SNMPv2c alone
 };
 
 // Debian's snmpd on address:161 of its own (loopback addresses, one or
@@ -27,7 +35,7 @@ public:
   // Null, with the reason in *why, when snmpd cannot be started.
   static std::unique_ptr<PrivateSnmpd> Start(const std::vector<std::string>& addresses,
                                              SimulatedPrinter printer, std::string* why,
-                                             int warmUpSeconds = 3);
+                                             AgentOptions options = {});
   ~PrivateSnmpd();
 
   PrivateSnmpd(const PrivateSnmpd&) = delete;

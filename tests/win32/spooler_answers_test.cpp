@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <future>
 #include <map>
 #include <memory>
 #include <thread>
@@ -239,7 +240,7 @@ TEST(PrinterPorts, TheSpoolersStatusBitsReadAsTheDevicesState) {
   for (const auto& [status, readiness] : rows) {
     EXPECT_EQ(ReadWindowsPrinterStatus(status, true).readiness, readiness) << status;
   }
-  EXPECT_EQ(ReadWindowsPrinterStatus(PRINTER_STATUS_TONER_LOW, true).condition, "low toner");
+  EXPECT_EQ(ReadWindowsPrinterStatus(PRINTER_STATUS_TONER_LOW, true).warnings, "low toner");
 }
 
 // Wine's printers print through CUPS on ports of its own, so under Wine
@@ -256,9 +257,11 @@ TEST(Win32DeviceLocator, AnUnknownPrinterIsTheSpoolersAnswerAndAConnectionIsNotA
   EXPECT_TRUE(located[1].Answered());
   EXPECT_EQ(located[1].value.whyNot, kPortDoesNotReport);
 
-  const auto asked = Win32DeviceStatus().Ask({"No Such Printer 7f3a"}, "public", deadline);
-  ASSERT_EQ(asked.size(), 1u);
-  EXPECT_EQ(asked[0].verdict, ServerVerdict::Refused);
+  std::promise<SpoolerAnswer<DeviceStatus>> asked;
+  const auto questions = Win32DeviceStatus().Open("public");
+  questions->Ask("No Such Printer 7f3a",
+                 [&asked](SpoolerAnswer<DeviceStatus> answer) { asked.set_value(std::move(answer)); });
+  EXPECT_EQ(asked.get_future().get().verdict, ServerVerdict::Refused);
 }
 
 }  // namespace

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+
+#include "deadline.h"
+
+namespace brisakett {
+
+// When one wake-up run must end: its time, counted from its start, or a
+// request to stop (a signal), whichever comes first.
+struct RunBound {
+  using Clock = std::chrono::steady_clock;
+
+  Clock::time_point end = Clock::time_point::max();
+  const std::atomic<bool>* stop = nullptr;
+
+  bool Stopped() const { return stop && stop->load(); }
+  bool Over() const { return Stopped() || Clock::now() >= end; }
+  // A question's deadline: the patience of one answer, never past the end.
+  Deadline NextDeadline() const {
+    const Clock::duration left = std::max<Clock::duration>(end - Clock::now(), Clock::duration::zero());
+    return Deadline(std::min<Clock::duration>(kServerPatience, left));
+  }
+};
+
+}  // namespace brisakett
