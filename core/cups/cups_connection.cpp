@@ -62,8 +62,8 @@ bool SaysSomething(const char* text) {
 
 }  // namespace
 
-CupsConnection::CupsConnection(Deadline& deadline, const SpoolerLogin& login)
-    : deadline_(deadline), login_(login) {
+CupsConnection::CupsConnection(Deadline& deadline, const SpoolerLogin& login, IppEndpoint endpoint)
+    : deadline_(deadline), login_(login), endpoint_(std::move(endpoint)) {
   if (!login_.user.empty()) cupsSetUser(login_.user.c_str());
   cupsSetPasswordCB2(&CupsConnection::AskPassword, this);
   Connect();
@@ -79,14 +79,14 @@ void CupsConnection::Connect() {
     timedOut_ = true;
     return;
   }
-  const char* server = cupsServer();
+  const char* server = endpoint_.host.c_str();
   Addresses addresses;
-  if (server[0] == '/') {
+  if (endpoint_.IsSocket()) {
     addresses.reset(httpAddrGetList(server, AF_UNSPEC, nullptr));  // a socket: no look-up
   } else {
     // A name server that never answers costs the deadline and no more.
     std::optional<Addresses> found =
-        WithinDeadline(deadline_, [host = std::string(server), service = std::to_string(ippPort())] {
+        WithinDeadline(deadline_, [host = endpoint_.host, service = std::to_string(endpoint_.port)] {
           return Addresses(httpAddrGetList(host.c_str(), AF_UNSPEC, service.c_str()));
         });
     timedOut_ = !found;
@@ -96,7 +96,7 @@ void CupsConnection::Connect() {
     unresolved_ = !timedOut_;
     return;
   }
-  http_ = httpConnect2(server, ippPort(), addresses.get(), AF_UNSPEC, cupsEncryption(),
+  http_ = httpConnect2(server, endpoint_.port, addresses.get(), AF_UNSPEC, endpoint_.encryption,
                        /*blocking=*/1, /*msec=*/0, nullptr);
   if (!http_) return;
   httpSetTimeout(http_, kPollSeconds, &CupsConnection::KeepWaiting, this);
@@ -126,7 +126,7 @@ const char* CupsConnection::AskPassword(const char*, http_t*, const char*, const
   ++self.passwordsAsked_;
   std::string user = cupsUser();
   const Deadline::Clock::time_point asked = Deadline::Clock::now();
-  std::optional<std::string> password = self.login_.prompt->Ask(ServerName(), user);
+  std::optional<std::string> password = self.login_.prompt->Ask(self.ServerName(), user);
   self.deadline_.Extend(Deadline::Clock::now() - asked);
   if (!password) return nullptr;
   // libcups' own requests (cupsGetNamedDest) send it without Send.
@@ -306,12 +306,6 @@ ServerAnswer CupsConnection::Verdict(ipp_status_t status, std::string message) {
     return {ServerVerdict::WantsPassword, std::move(message)};
   }
   return {ServerVerdict::Refused, std::move(message)};
-}
-
-std::string CupsConnection::ServerName() {
-  const char* server = cupsServer();
-  if (!server || !*server || server[0] == '/') return "localhost";
-  return server;
 }
 
 }  // namespace brisakett

@@ -5,15 +5,17 @@
 #include <string>
 #include <string_view>
 
+#include "cups/ipp_endpoint.h"
 #include "deadline.h"
 #include "password_prompt.h"
 #include "server_answer.h"
 
 namespace brisakett {
 
-// A connection of our own to the scheduler that CUPS_SERVER, client.conf or
-// the local default name (the one CUPS_HTTP_DEFAULT would reach), whose
-// every step gives up once the deadline has passed: the name look-up, the
+// A connection of our own to a print server (by default the one that
+// CUPS_SERVER, client.conf or the local default name give, the one
+// CUPS_HTTP_DEFAULT would reach) or an IPP printer, whose every step
+// gives up once the deadline has passed: the name look-up, the
 // connect, the TLS negotiation (CUPS_ENCRYPTION, or a server that answers
 // "426 Upgrade Required"), each request and reply. libcups' default
 // connection waits up to a minute for each reply and then retries, so a
@@ -25,7 +27,8 @@ namespace brisakett {
 // connection belongs to the thread that made it.
 class CupsConnection {
 public:
-  CupsConnection(Deadline& deadline, const SpoolerLogin& login);
+  CupsConnection(Deadline& deadline, const SpoolerLogin& login,
+                 IppEndpoint endpoint = IppEndpoint::DefaultServer());
   ~CupsConnection();
 
   CupsConnection(const CupsConnection&) = delete;
@@ -65,7 +68,7 @@ public:
   static ServerAnswer Verdict(ipp_status_t status, std::string message);
   // The server as the user knows it: its host name, or "localhost" for
   // the local scheduler's socket.
-  static std::string ServerName();
+  std::string ServerName() const { return endpoint_.Name(); }
 
 private:
   void Connect();
@@ -79,6 +82,7 @@ private:
 
   Deadline& deadline_;
   const SpoolerLogin& login_;
+  const IppEndpoint endpoint_;
   bool timedOut_ = false;
   bool broken_ = false;
   http_status_t httpStatus_ = HTTP_STATUS_OK;

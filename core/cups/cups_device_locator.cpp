@@ -52,7 +52,7 @@ std::vector<SpoolerAnswer<DeviceAddress>> CupsDeviceLocator::Locate(
     }
     // A device of "localhost" on another machine's print server is that
     // machine's own.
-    std::string server = CupsConnection::ServerName();
+    std::string server = scheduler.ServerName();
     if (server.front() != '[' && server.find(':') == server.rfind(':')) {
       server = server.substr(0, server.find(':'));  // "host:631"
     }

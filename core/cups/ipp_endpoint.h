@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cups/cups.h>
+
+#include <string>
+
+namespace brisakett {
+
+// Where an IPP conversation goes: a print server, or a printer that
+// speaks IPP itself. `host` is a name, an address, or a domain socket's
+// path.
+struct IppEndpoint {
+  std::string host;
+  int port = 631;
+  http_encryption_t encryption = HTTP_ENCRYPTION_IF_REQUESTED;
+
+  // The print server that CUPS_SERVER, client.conf or the local default
+  // name gives, with the encryption CUPS_ENCRYPTION asks for.
+  static IppEndpoint DefaultServer() {
+    return {cupsServer(), ippPort(), cupsEncryption()};
+  }
+  bool IsSocket() const { return !host.empty() && host[0] == '/'; }
+  // As the user knows it: its host name, or "localhost" for the local
+  // scheduler's socket.
+  std::string Name() const { return host.empty() || IsSocket() ? "localhost" : host; }
+};
+
+}  // namespace brisakett
