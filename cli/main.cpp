@@ -36,6 +36,7 @@ int wmain(int argc, wchar_t** argv) {
 #include <csignal>
 
 #include "file_descriptor_output.h"
+#include "run_passwords.h"
 #include "system_device_status.h"
 #include "terminal_password_prompt.h"
 
@@ -62,8 +63,10 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &stop, nullptr);
   sigaction(SIGINT, &stop, nullptr);
   brisakett::TerminalPasswordPrompt terminal(&stopAsked);
+  // Asked once per print server for the whole run, however many printers.
+  brisakett::RunPasswords passwords(&terminal);
   brisakett::SpoolerLogin login;
-  if (brisakett::TerminalPasswordPrompt::Available()) login.prompt = &terminal;
+  if (brisakett::TerminalPasswordPrompt::Available()) login.prompt = &passwords;
   const auto printers = brisakett::MakeSystemPrinterCatalog(login);
   const auto spooler = brisakett::MakeSystemSpooler(login);
   const auto watcher = brisakett::MakeSystemJobWatcher(login);

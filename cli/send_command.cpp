@@ -30,7 +30,7 @@ constexpr const char* kUsage =
     "                      of it) until it reports itself ready,\n"
     "                      for up to 120 seconds from the start, and report what\n"
     "                      became of each\n"
-    "  --timeout SECONDS   --wait, for up to SECONDS (0 to 86400; also\n"
+    "  --timeout SECONDS   --wait, for up to SECONDS (1 to 86400; also\n"
     "                      --wait=SECONDS); SIGTERM or SIGINT ends the wait early,\n"
     "                      every printer still reported\n"
     "  --cancel-on-timeout with --wait: cancel a job still waiting at the end;\n"

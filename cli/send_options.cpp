@@ -173,11 +173,13 @@ std::optional<SendOptions> ParseSendOptions(const std::vector<std::string>& argu
       case kTimeout:
         if (optarg == nullptr) {
           if (!options.waitSeconds) options.waitSeconds = kDefaultWaitSeconds;
-        } else if (const std::optional<long> seconds = NumberBetween(optarg, 0, 24 * 60 * 60)) {
+        } else if (const std::optional<long> seconds = NumberBetween(optarg, 1, 24 * 60 * 60)) {
+          // No time at all would submit nothing and call every printer
+          // still waiting; a wake-up without following needs no --wait.
           options.waitSeconds = static_cast<int>(*seconds);
         } else {
           problem = std::string(code == kWait ? "--wait" : "--timeout") +
-                    " takes seconds from 0 to 86400";
+                    " takes seconds from 1 to 86400";
           return std::nullopt;
         }
         break;

@@ -119,12 +119,12 @@ std::vector<Underway> DeviceFollowing::Take(const RunInbox::DeviceAnswer& answer
   return ended;
 }
 
-std::vector<Underway> DeviceFollowing::GiveUp() {
+std::vector<Underway> DeviceFollowing::GiveUp(const std::string& why) {
   std::vector<Underway> ended;
   for (Printer& printer : printers_) {
     if (printer.finished) continue;
     if (!printer.last) {
-      Finish(printer, WakeOutcome::Delivered, NoStatus("the time ran out before it answered"), ended);
+      Finish(printer, WakeOutcome::Delivered, NoStatus(why + " before it answered"), ended);
       continue;
     }
     const DeviceStatus last = *printer.last;
@@ -140,7 +140,7 @@ std::vector<Underway> DeviceFollowing::GiveUp() {
       }
       case DeviceReadiness::WarmingUp:
         Finish(printer, WakeOutcome::WarmingUp,
-               "still " + last.condition + " when the time ran out" +
+               "still " + last.condition + " when " + why +
                    (last.warnings.empty() ? "" : " (" + last.warnings + ")"),
                ended);
         break;

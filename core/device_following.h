@@ -42,8 +42,9 @@ public:
   std::vector<Underway> Step(Deadline& deadline);
   // One device's answer: returns the printers whose outcome it settles.
   std::vector<Underway> Take(const RunInbox::DeviceAnswer& answer);
-  // The time is up: each printer's last reading decides.
-  std::vector<Underway> GiveUp();
+  // The run is over (`why`: "the time ran out"): each printer's last
+  // reading decides.
+  std::vector<Underway> GiveUp(const std::string& why);
 
 private:
   struct Printer {

@@ -40,8 +40,9 @@ public:
   // the job's state, or why the spooler did not tell it.
   virtual std::vector<SpoolerAnswer<JobLook>> Look(const std::vector<WatchedJob>& jobs,
                                                    Deadline& deadline) = 0;
-  // Removes the job from the queue; the spooler's verdict.
-  virtual ServerAnswer Cancel(const WatchedJob& job, Deadline& deadline) = 0;
+  // Removes the jobs from their queues, all within `deadline`; the
+  // spooler's verdict on each, in the order given.
+  virtual std::vector<ServerAnswer> Cancel(const std::vector<WatchedJob>& jobs, Deadline& deadline) = 0;
 };
 
 // Follows jobs that the spooler has accepted.

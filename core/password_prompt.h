@@ -15,6 +15,8 @@ public:
   // The password of `user` at `server`; the person may change `user`.
   // Nothing when they decline or cannot be asked.
   virtual std::optional<std::string> Ask(const std::string& server, std::string& user) = 0;
+  // The server refused the last password given for it.
+  virtual void Refused(const std::string& server) { (void)server; }
 };
 
 // Who the print server is told the user is, and who to ask for a password.

@@ -18,6 +18,8 @@ struct RunBound {
 
   bool Stopped() const { return stop && stop->load(); }
   bool Over() const { return Stopped() || Clock::now() >= end; }
+  // Why the run ended early, for the reasons of what it left unfinished.
+  const char* Why() const { return Stopped() ? "the run was stopped" : "the time ran out"; }
   // A question's deadline: the patience of one answer, never past the end.
   Deadline NextDeadline() const {
     const Clock::duration left = std::max<Clock::duration>(end - Clock::now(), Clock::duration::zero());

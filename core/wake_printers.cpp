@@ -35,7 +35,7 @@ void WakePrinters(const std::vector<std::string>& deviceNames, const PrinterCata
   if (settings.follow) {
     Deadline deadline = bound.NextDeadline();
     follower = watcher.Follow(*settings.follow, deadline);
-    jobs.emplace(*follower, settings.cancelOnTimeout);
+    jobs.emplace(*follower, settings.cancelOnTimeout, bound);
     if (settings.locator && settings.deviceStatus) {
       devices.emplace(*settings.locator, *settings.deviceStatus, settings.snmpCommunity, inbox);
     }
@@ -71,7 +71,7 @@ void WakePrinters(const std::vector<std::string>& deviceNames, const PrinterCata
 
     if (bound.Over()) {
       if (jobs) report(jobs->GiveUp());
-      if (devices) report(devices->GiveUp());
+      if (devices) report(devices->GiveUp(bound.Why()));
     } else {
       const Clock::time_point now = Clock::now();
       if (jobs && jobs->NextLook() <= now) {

@@ -63,10 +63,29 @@ bool SaysSomething(const char* text) {
 }  // namespace
 
 CupsConnection::CupsConnection(Deadline& deadline, const SpoolerLogin& login, IppEndpoint endpoint)
-    : deadline_(deadline), login_(login), endpoint_(std::move(endpoint)) {
+    : deadline_(&deadline), login_(login), endpoint_(std::move(endpoint)) {
+  TakeLogin();  // libcups' own requests on Http() (cupsGetNamedDest) ask through it too
+  Connect();
+}
+
+void CupsConnection::Use(Deadline& deadline) {
+  deadline_ = &deadline;
+  const bool lost = timedOut_ || broken_;
+  timedOut_ = broken_ = unresolved_ = false;
+  httpStatus_ = HTTP_STATUS_OK;
+  if (!http_) {
+    Connect();
+  } else if (lost && httpReconnect2(http_, std::max(Milliseconds(deadline_->Left()), 1), nullptr) != 0) {
+    (deadline_->Passed() ? timedOut_ : broken_) = true;
+  }
+}
+
+// libcups keeps the user and the password callback per thread, not per
+// connection: each request sets them for itself, so that connections of
+// the same thread do not take each other's.
+void CupsConnection::TakeLogin() {
   if (!login_.user.empty()) cupsSetUser(login_.user.c_str());
   cupsSetPasswordCB2(&CupsConnection::AskPassword, this);
-  Connect();
 }
 
 // httpConnect2 would look the name up and negotiate TLS before a timeout
@@ -75,7 +94,7 @@ CupsConnection::CupsConnection(Deadline& deadline, const SpoolerLogin& login, Ip
 // connecting, the callback set, and only then connected: the connect, and
 // the TLS that CUPS_ENCRYPTION asks for, wait on the deadline.
 void CupsConnection::Connect() {
-  if (deadline_.Passed()) {
+  if (deadline_->Passed()) {
     timedOut_ = true;
     return;
   }
@@ -86,7 +105,7 @@ void CupsConnection::Connect() {
   } else {
     // A name server that never answers costs the deadline and no more.
     std::optional<Addresses> found =
-        WithinDeadline(deadline_, [host = endpoint_.host, service = std::to_string(endpoint_.port)] {
+        WithinDeadline(*deadline_, [host = endpoint_.host, service = std::to_string(endpoint_.port)] {
           return Addresses(httpAddrGetList(host.c_str(), AF_UNSPEC, service.c_str()));
         });
     timedOut_ = !found;
@@ -100,8 +119,8 @@ void CupsConnection::Connect() {
                        /*blocking=*/1, /*msec=*/0, nullptr);
   if (!http_) return;
   httpSetTimeout(http_, kPollSeconds, &CupsConnection::KeepWaiting, this);
-  if (httpReconnect2(http_, std::max(Milliseconds(deadline_.Left()), 1), nullptr) != 0) {
-    if (deadline_.Passed()) timedOut_ = true;
+  if (httpReconnect2(http_, std::max(Milliseconds(deadline_->Left()), 1), nullptr) != 0) {
+    if (deadline_->Passed()) timedOut_ = true;
     httpClose(http_);
     http_ = nullptr;
   }
@@ -115,7 +134,7 @@ CupsConnection::~CupsConnection() {
 
 int CupsConnection::KeepWaiting(http_t*, void* connection) {
   auto& self = *static_cast<CupsConnection*>(connection);
-  if (self.deadline_.Passed()) self.timedOut_ = true;
+  if (self.deadline_->Passed()) self.timedOut_ = true;
   return !self.timedOut_;
 }
 
@@ -123,14 +142,16 @@ const char* CupsConnection::AskPassword(const char*, http_t*, const char*, const
                                         void* connection) {
   auto& self = *static_cast<CupsConnection*>(connection);
   if (!self.login_.prompt || self.passwordsAsked_ >= kPasswordTries) return nullptr;
+  // Asked again on the same connection: the server refused the last one.
+  if (self.passwordsAsked_ > 0) self.login_.prompt->Refused(self.ServerName());
   ++self.passwordsAsked_;
   std::string user = cupsUser();
   const Deadline::Clock::time_point asked = Deadline::Clock::now();
   std::optional<std::string> password = self.login_.prompt->Ask(self.ServerName(), user);
-  self.deadline_.Extend(Deadline::Clock::now() - asked);
+  self.deadline_->Extend(Deadline::Clock::now() - asked);
   if (!password) return nullptr;
   // libcups' own requests (cupsGetNamedDest) send it without Send.
-  self.deadline_.AllowAtLeast(kPasswordVerdictPatience);
+  self.deadline_->AllowAtLeast(kPasswordVerdictPatience);
   // libcups reads the user name back after this callback.
   cupsSetUser(user.c_str());
   std::fill(self.password_.begin(), self.password_.end(), '\0');
@@ -162,11 +183,19 @@ ipp_t* CupsConnection::ExchangeWhenHeard(ipp_t* request, const char* resource,
 bool CupsConnection::Send(ipp_t* request, const char* resource, std::string_view document,
                           bool whenHeard, std::string& body) {
   httpStatus_ = HTTP_STATUS_OK;
+  // libcups asks the deadline only after it has waited in silence: a run
+  // of quick answers would never be stopped.
+  if (deadline_->Passed()) {
+    timedOut_ = true;
+    ippDelete(request);
+    return false;
+  }
+  TakeLogin();
   bool answered = false;
   bool upgrade = false;
   for (int round = 0; http_ && round < kRounds; ++round) {
-    if (round > 0 && httpReconnect2(http_, std::max(Milliseconds(deadline_.Left()), 1), nullptr)) {
-      (deadline_.Passed() ? timedOut_ : broken_) = true;
+    if (round > 0 && httpReconnect2(http_, std::max(Milliseconds(deadline_->Left()), 1), nullptr)) {
+      (deadline_->Passed() ? timedOut_ : broken_) = true;
       break;
     }
     if (upgrade && httpEncryption(http_, HTTP_ENCRYPTION_REQUIRED) != 0) {
@@ -212,7 +241,7 @@ bool CupsConnection::Send(ipp_t* request, const char* resource, std::string_view
       break;
     } else {
       // A password goes out again: the server's verdict on it may be slow.
-      deadline_.AllowAtLeast(kPasswordVerdictPatience);
+      deadline_->AllowAtLeast(kPasswordVerdictPatience);
     }
     httpStatus_ = HTTP_STATUS_OK;
   }
@@ -222,7 +251,7 @@ bool CupsConnection::Send(ipp_t* request, const char* resource, std::string_view
 
 bool CupsConnection::WaitUntilReadable() {
   while (!httpWait(http_, kPollMilliseconds)) {
-    if (deadline_.Passed()) {
+    if (deadline_->Passed()) {
       timedOut_ = true;
       return false;
     }
@@ -246,6 +275,8 @@ bool CupsConnection::ReadBody(std::string& body) {
   ssize_t read = 0;
   while ((read = httpRead2(http_, chunk.data(), chunk.size())) > 0) {
     body.append(chunk.data(), static_cast<std::size_t>(read));
+    if (deadline_->Passed()) timedOut_ = true;
+    if (timedOut_) break;
   }
   if (read < 0 || timedOut_) {
     broken_ = !timedOut_;

@@ -37,6 +37,9 @@ public:
   // False when the scheduler cannot be reached. Check it before using Http():
   // to libcups a null connection means its own default one.
   bool Connected() const { return http_ != nullptr; }
+  // The connection kept for further requests under a new deadline: one
+  // that broke off or timed out is connected again within it.
+  void Use(Deadline& deadline);
   http_t* Http() const { return http_; }
 
   // Sends the whole request at once (and frees it), then reads the answer
@@ -72,6 +75,7 @@ public:
 
 private:
   void Connect();
+  void TakeLogin();
   bool Send(ipp_t* request, const char* resource, std::string_view document, bool whenHeard,
             std::string& body);
   bool WaitUntilReadable();
@@ -80,7 +84,7 @@ private:
   static const char* AskPassword(const char* prompt, http_t* http, const char* method,
                                  const char* resource, void* connection);
 
-  Deadline& deadline_;
+  Deadline* deadline_;
   const SpoolerLogin& login_;
   const IppEndpoint endpoint_;
   bool timedOut_ = false;

@@ -5,11 +5,11 @@
 
 namespace brisakett {
 
-// Follows jobs on the scheduler that CupsConnection reaches: one pull
-// subscription (ippget) on the whole server for the jobs' events, which
-// still tells how a job ended after a scheduler that keeps no job history
-// has forgotten it, and a look at each job and its printer for why it
-// waits.
+// Follows jobs on the scheduler that CupsConnection reaches, on one
+// connection kept for the run: the user's job list, the queues for why a
+// job waits, and a pull subscription (ippget) to job-completed events,
+// which still tells how a job ended after a scheduler that keeps no job
+// history has forgotten it.
 class CupsJobWatcher final : public JobWatcher {
 public:
   explicit CupsJobWatcher(const SpoolerLogin& login) : login_(login) {}

@@ -176,7 +176,14 @@ public:
     return looks;
   }
 
-  ServerAnswer Cancel(const WatchedJob& job, Deadline& deadline) override {
+  std::vector<ServerAnswer> Cancel(const std::vector<WatchedJob>& jobs, Deadline& deadline) override {
+    std::vector<ServerAnswer> verdicts;
+    for (const WatchedJob& job : jobs) verdicts.push_back(CancelOne(job, deadline));
+    return verdicts;
+  }
+
+private:
+  static ServerAnswer CancelOne(const WatchedJob& job, Deadline& deadline) {
     const std::string server = PrintServerOf(job.deviceName);
     const std::optional<CancelDone> done = WithinDeadline(
         deadline, [name = job.deviceName, id = job.jobId] { return DeleteJob(name, id); });
@@ -185,7 +192,6 @@ public:
     return {};
   }
 
-private:
   // The notifications cover this computer's printers only, whose job ids
   // the one server gives out; a connection's jobs are another server's.
   JobHistory& HistoryOf(const WatchedJob& job, const std::string& server) {

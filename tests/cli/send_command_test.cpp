@@ -147,6 +147,7 @@ TEST_F(SendCommand, WrongCommandLinesSendNothing) {
                                              {"--wait", "30", "--all"},
                                              {"--timeout", "Laser"},
                                              {"--wait=soon", "Laser"},
+                                             {"--timeout", "0", "Laser"},
                                              {"--list", "Laser"},
                                              {"Laser", "--version"},
                                              {"-Strich"},

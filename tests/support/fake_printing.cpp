@@ -70,9 +70,11 @@ public:
     }
     return answers;
   }
-  ServerAnswer Cancel(const WatchedJob& job, Deadline&) override {
-    watcher_.calls.push_back("Cancel " + job.deviceName + " " + std::to_string(job.jobId));
-    return {};
+  std::vector<ServerAnswer> Cancel(const std::vector<WatchedJob>& jobs, Deadline&) override {
+    for (const WatchedJob& job : jobs) {
+      watcher_.calls.push_back("Cancel " + job.deviceName + " " + std::to_string(job.jobId));
+    }
+    return std::vector<ServerAnswer>(jobs.size());
   }
 
 private:
