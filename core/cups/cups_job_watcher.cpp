@@ -41,11 +41,14 @@ ServerAnswer CancelJob(CupsConnection& scheduler, int jobId) {
 class CupsJobFollower final : public JobFollower {
 public:
   CupsJobFollower(const SpoolerLogin& login, Deadline& deadline)
-      : login_(login), scheduler_(deadline, login), events_(scheduler_), since_(Clock::now()) {}
+      : login_(login), scheduler_(deadline, login), events_(scheduler_), since_(Clock::now()) {
+    listener_.emplace(events_, login_);
+  }
 
   // The subscription would lapse by itself within its lease; it is
   // cancelled now so as not to hold one of the server's few.
   ~CupsJobFollower() override {
+    listener_.reset();
     Deadline patience(kCancelPatience);
     scheduler_.Use(patience);
     if (scheduler_.Connected()) events_.Cancel(scheduler_);
@@ -55,10 +58,13 @@ public:
                                            Deadline& deadline) override {
     scheduler_.Use(deadline);
     if (!scheduler_.Connected()) return Each(jobs, scheduler_.Failure());
-    if (!events_.Read(scheduler_)) return Each(jobs, events_.LastFailure());
+    const Clock::time_point listed = Clock::now();
     const SpoolerAnswer<std::map<int, ListedJob>> active = ListJobs(scheduler_, false);
     if (!active.Answered()) return Each(jobs, active);
-    const Clock::time_point listed = Clock::now();
+    // A job that had ended by the time of the list has its event in the
+    // events read after it, unless the scheduler dropped it, which the
+    // read notices.
+    const bool heard = listener_->HeardSince(listed, deadline);
 
     std::optional<SpoolerAnswer<std::map<std::string, ListedQueue>>> queues;
     std::optional<SpoolerAnswer<std::map<int, ListedJob>>> ended;
@@ -84,7 +90,7 @@ public:
       } else if (!ended->Answered()) {
         looks.push_back(SpoolerAnswer<JobLook>(*ended));
       } else {
-        looks.push_back(EndOf(job.jobId, ended->value));
+        looks.push_back(EndOf(job.jobId, ended->value, heard));
       }
     }
     return looks;
@@ -116,11 +122,17 @@ private:
   // A job no longer listed among those waiting: the list of ended jobs
   // decides, then its completion event; a job in neither is one whose end
   // nobody told, or whose event the scheduler dropped.
-  SpoolerAnswer<JobLook> EndOf(int jobId, const std::map<int, ListedJob>& ended) const {
+  SpoolerAnswer<JobLook> EndOf(int jobId, const std::map<int, ListedJob>& ended, bool heard) const {
     if (const auto listed = ended.find(jobId); listed != ended.end()) {
       return Ended(listed->second.state, listed->second.reasons, listed->second.printerMessage);
     }
     if (std::optional<JobLook> told = events_.EndOf(jobId)) return *told;
+    // The events since the list are not in yet: the next round tells.
+    if (!heard) {
+      const ServerAnswer failure = events_.LastFailure();
+      return failure.Answered() ? ServerAnswer{ServerVerdict::TimedOut, NoAnswerInTime(scheduler_.ServerName())}
+                                : failure;
+    }
     const auto seen = lastListed_.find(jobId);
     if (events_.MayHaveMissed(seen == lastListed_.end() ? since_ : seen->second)) {
       return JobLook{JobLook::State::Vanished,
@@ -136,6 +148,7 @@ private:
   const SpoolerLogin& login_;
   CupsConnection scheduler_;
   JobEvents events_;
+  std::optional<JobEventListener> listener_;
   const Clock::time_point since_;
   std::map<int, Clock::time_point> lastListed_;
 };

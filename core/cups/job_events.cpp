@@ -60,6 +60,7 @@ JobEvents::JobEvents(CupsConnection& scheduler) {
 }
 
 void JobEvents::GiveUp(const ServerAnswer& refusal) {
+  const std::lock_guard lock(mutex_);
   // Neither read nor renewed, it lapses by itself within its lease.
   subscriptionId_ = 0;
   unusable_ = "the scheduler's job events could not be read: " + refusal.reason;
@@ -71,6 +72,7 @@ void JobEvents::Renew(CupsConnection& scheduler) {
   const SpoolerAnswer<ipp_t*> answer = Ask(scheduler, request);
   if (answer.Answered()) {
     ippDelete(answer.value);
+    const std::lock_guard lock(mutex_);
     renewed_ = Clock::now();
   } else if (!answer.ServerLost()) {
     GiveUp(answer);
@@ -78,17 +80,30 @@ void JobEvents::Renew(CupsConnection& scheduler) {
 }
 
 bool JobEvents::Read(CupsConnection& scheduler) {
-  if (subscriptionId_ == 0) return true;
-  if (Clock::now() - renewed_ >= kRenewAfter) Renew(scheduler);
-  if (subscriptionId_ == 0) return true;
-  ipp_t* request = NewRequest(IPP_OP_GET_NOTIFICATIONS, subscriptionId_);
-  ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-sequence-numbers", nextSequence_);
+  int subscription = 0, expected = 0;
+  bool renew = false;
+  {
+    const std::lock_guard lock(mutex_);
+    subscription = subscriptionId_;
+    expected = nextSequence_;
+    renew = Clock::now() - renewed_ >= kRenewAfter;
+  }
+  if (subscription == 0) return true;
+  if (renew) Renew(scheduler);
+  ipp_t* request = NewRequest(IPP_OP_GET_NOTIFICATIONS, subscription);
+  ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-sequence-numbers", expected);
   ippAddBoolean(request, IPP_TAG_OPERATION, "notify-wait", 0);
   const SpoolerAnswer<ipp_t*> answer = Ask(scheduler, request);
+  const std::lock_guard lock(mutex_);
+  if (subscriptionId_ == 0) {  // given up meanwhile
+    if (answer.Answered()) ippDelete(answer.value);
+    return true;
+  }
   if (!answer.Answered()) {
     lastFailure_ = answer;
     if (answer.ServerLost()) return false;
-    GiveUp(answer);
+    subscriptionId_ = 0;
+    unusable_ = "the scheduler's job events could not be read: " + answer.reason;
     return true;
   }
   // Each event is a group of its own; a group ends where the next begins.
@@ -104,7 +119,6 @@ bool JobEvents::Read(CupsConnection& scheduler) {
     reasons.clear();
     text.clear();
   };
-  const int expected = nextSequence_;
   for (ipp_attribute_t* attribute = ippFirstAttribute(answer.value); attribute;
        attribute = ippNextAttribute(answer.value)) {
     const char* name = ippGetName(attribute);
@@ -128,20 +142,73 @@ bool JobEvents::Read(CupsConnection& scheduler) {
 }
 
 void JobEvents::Cancel(CupsConnection& scheduler) {
-  if (subscriptionId_ == 0) return;
-  const SpoolerAnswer<ipp_t*> answer = Ask(scheduler, NewRequest(IPP_OP_CANCEL_SUBSCRIPTION, subscriptionId_));
+  int subscription = 0;
+  {
+    const std::lock_guard lock(mutex_);
+    std::swap(subscription, subscriptionId_);
+  }
+  if (subscription == 0) return;
+  const SpoolerAnswer<ipp_t*> answer = Ask(scheduler, NewRequest(IPP_OP_CANCEL_SUBSCRIPTION, subscription));
   if (answer.Answered()) ippDelete(answer.value);
-  subscriptionId_ = 0;
+}
+
+std::string JobEvents::Unusable() const {
+  const std::lock_guard lock(mutex_);
+  return unusable_;
+}
+
+ServerAnswer JobEvents::LastFailure() const {
+  const std::lock_guard lock(mutex_);
+  return lastFailure_;
 }
 
 std::optional<JobLook> JobEvents::EndOf(int jobId) const {
+  const std::lock_guard lock(mutex_);
   const auto found = ended_.find(jobId);
   if (found == ended_.end()) return std::nullopt;
   return found->second;
 }
 
 bool JobEvents::MayHaveMissed(Clock::time_point since) const {
+  const std::lock_guard lock(mutex_);
   return !unusable_.empty() || (lastGap_ && *lastGap_ >= since);
+}
+
+JobEventListener::JobEventListener(JobEvents& events, const SpoolerLogin& login)
+    : events_(events), login_(login), thread_([this] { Listen(); }) {}
+
+JobEventListener::~JobEventListener() {
+  {
+    const std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  thread_.join();
+}
+
+void JobEventListener::Listen() {
+  // As often as this: a local scheduler answers in a millisecond or two.
+  constexpr std::chrono::milliseconds kPause{20};
+  constexpr std::chrono::milliseconds kPauseAfterSilence{500};
+  Deadline deadline(kServerPatience);
+  CupsConnection scheduler(deadline, login_);
+  std::unique_lock lock(mutex_);
+  while (!stopping_) {
+    lock.unlock();
+    const Clock::time_point began = Clock::now();
+    Deadline patience(kServerPatience);
+    scheduler.Use(patience);
+    const bool heard = scheduler.Connected() && events_.Read(scheduler);
+    lock.lock();
+    if (heard) lastHeard_ = began;
+    changed_.notify_all();
+    changed_.wait_for(lock, heard ? kPause : kPauseAfterSilence, [this] { return stopping_; });
+  }
+}
+
+bool JobEventListener::HeardSince(Clock::time_point since, const Deadline& deadline) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, deadline.Left(), [&] { return lastHeard_ && *lastHeard_ >= since; });
 }
 
 }  // namespace brisakett

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "cups/cups_connection.h"
 #include "job_watcher.h"
@@ -16,6 +19,7 @@ namespace brisakett {
 // run lasts, so that a run that dies leaves nothing on the server for
 // long; the server keeps a few events at most (MaxEvents) and drops the
 // oldest, so a gap in their numbers is noticed, not taken for silence.
+// Read from one thread, asked from another.
 class JobEvents {
 public:
   using Clock = std::chrono::steady_clock;
@@ -36,13 +40,14 @@ public:
   // heard of may still have ended.
   bool MayHaveMissed(Clock::time_point since) const;
   // Why there are no events to read; empty while there are.
-  const std::string& Unusable() const { return unusable_; }
-  ServerAnswer LastFailure() const { return lastFailure_; }
+  std::string Unusable() const;
+  ServerAnswer LastFailure() const;
 
 private:
   void Renew(CupsConnection& scheduler);
   void GiveUp(const ServerAnswer& refusal);
 
+  mutable std::mutex mutex_;
   int subscriptionId_ = 0;
   int nextSequence_ = 1;
   Clock::time_point renewed_ = Clock::now();
@@ -50,6 +55,38 @@ private:
   std::string unusable_;
   ServerAnswer lastFailure_;
   std::map<int, JobLook> ended_;
+};
+
+// Reads a subscription's events on a thread and a connection of its own,
+// one read after another, for as long as it lives: cupsd does not hold a
+// Get-Notifications open until something happens (it ignores
+// notify-wait), and drops the oldest of the few events it keeps, so a
+// reader that waits for the next round loses the ends of jobs that finish
+// together.
+class JobEventListener {
+public:
+  using Clock = std::chrono::steady_clock;
+
+  JobEventListener(JobEvents& events, const SpoolerLogin& login);
+  ~JobEventListener();
+
+  JobEventListener(const JobEventListener&) = delete;
+  JobEventListener& operator=(const JobEventListener&) = delete;
+
+  // Waits, within `deadline`, until a read that began at `since` or later
+  // has ended. False when none did (the scheduler did not answer).
+  bool HeardSince(Clock::time_point since, const Deadline& deadline);
+
+private:
+  void Listen();
+
+  JobEvents& events_;
+  const SpoolerLogin& login_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool stopping_ = false;
+  std::optional<Clock::time_point> lastHeard_;  // when the last read that answered began
+  std::thread thread_;
 };
 
 }  // namespace brisakett

@@ -178,7 +178,20 @@ bool PrivateCupsd::WriteConfiguration(const PrivateCupsdOptions& options, std::s
                                                                  "  </Limit>\n"
                                                                  "</Policy>\n"
                                                                : "") +
-                                (options.noJobHistory ? "PreserveJobHistory No\n" : "");
+                                (options.guardNotifications
+                                     ? "<Policy default>\n"
+                                       "  <Limit Get-Notifications Renew-Subscription Cancel-Subscription>\n"
+                                       "    AuthType Basic\n"
+                                       "    Require valid-user\n"
+                                       "  </Limit>\n"
+                                       "  <Limit All>\n"
+                                       "    Order deny,allow\n"
+                                       "  </Limit>\n"
+                                       "</Policy>\n"
+                                     : "") +
+                                (options.noJobHistory ? "PreserveJobHistory No\n" : "") +
+                                (options.maxEvents > 0 ? "MaxEvents " + std::to_string(options.maxEvents) + "\n"
+                                                       : "");
 
   const RunAs runAs = PrinterProgramsRunAs();
   const std::string f = folder_;
@@ -325,6 +338,25 @@ bool PrivateCupsd::AddQueue(const std::string& name, const std::string& deviceUr
   return Administer("lpadmin", {"-p", name, "-E", "-v", deviceUri, "-m", "raw"}, why);
 }
 
+bool PrivateCupsd::AddQueues(const std::vector<std::string>& names, const std::string& deviceUri,
+                             bool stopped, std::string* why) {
+  Stop();
+  std::ofstream conf(folder_ + "/conf/printers.conf", std::ios::app);
+  int id = 1000;
+  for (const std::string& name : names) {
+    conf << "<Printer " << name << ">\nPrinterId " << ++id << "\nInfo " << name << "\nDeviceURI "
+         << deviceUri << "\nState " << (stopped ? "Stopped" : "Idle")
+         << "\nType 4\nAccepting Yes\nShared No\nJobSheets none none\nOpPolicy default\n"
+            "ErrorPolicy retry-job\n</Printer>\n";
+  }
+  conf.close();
+  if (!conf) {
+    if (why) *why = "cannot write printers.conf";
+    return false;
+  }
+  return Launch(why);
+}
+
 bool PrivateCupsd::SetDefault(const std::string& name, std::string* why) {
   return Administer("lpadmin", {"-d", name}, why);
 }
@@ -343,6 +375,27 @@ bool PrivateCupsd::Disable(const std::string& name, std::string* why) {
 
 bool PrivateCupsd::Enable(const std::string& name, std::string* why) {
   return Administer("cupsenable", {name}, why);
+}
+
+std::vector<int> PrivateCupsd::SubscriptionLeases() const {
+  std::vector<int> leases;
+  if (pid_ <= 0) return leases;
+  http_t* http = httpConnect2(socketPath_.c_str(), 0, nullptr, AF_UNSPEC,
+                              HTTP_ENCRYPTION_IF_REQUESTED, 1, 5000, nullptr);
+  if (!http) return leases;
+  ipp_t* request = ippNewRequest(IPP_OP_GET_SUBSCRIPTIONS);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, "ipp://localhost/");
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+  ippAddBoolean(request, IPP_TAG_OPERATION, "my-subscriptions", 0);
+  ipp_t* response = cupsDoRequest(http, request, "/");
+  for (ipp_attribute_t* attribute = ippFindAttribute(response, "notify-lease-expiration-time", IPP_TAG_INTEGER);
+       attribute; attribute = ippFindNextAttribute(response, "notify-lease-expiration-time", IPP_TAG_INTEGER)) {
+    const int expires = ippGetInteger(attribute, 0);
+    leases.push_back(expires == 0 ? 0 : expires - static_cast<int>(time(nullptr)));
+  }
+  ippDelete(response);
+  httpClose(http);
+  return leases;
 }
 
 std::vector<SpooledJob> PrivateCupsd::Jobs() const {

@@ -36,6 +36,11 @@ struct PrivateCupsdOptions {
   // The scheduler can encrypt (TLS) with a self-signed certificate for
   // localhost and 127.0.0.1, for a client or proxy that asks for it.
   bool encryption = false;
+  // Events the scheduler keeps per subscription (MaxEvents); 0: its 100.
+  int maxEvents = 0;
+  // Reading and renewing subscriptions need a password (Basic), creating
+  // them does not: a policy that guards the notification operations.
+  bool guardNotifications = false;
 };
 
 // A CUPS scheduler of our own, in a fresh folder under /tmp, reachable only
@@ -78,6 +83,12 @@ public:
   // The same, printing to the device at `deviceUri` (an IPP printer, say).
   bool AddQueue(const std::string& name, const std::string& deviceUri,
                 std::string* why = nullptr);
+  // Many raw queues at once, each printing to `deviceUri` (stopped ones
+  // hold their jobs): the scheduler is stopped, its printers.conf written
+  // whole and the scheduler started again, since lpadmin takes tens of
+  // milliseconds a queue.
+  bool AddQueues(const std::vector<std::string>& names, const std::string& deviceUri, bool stopped,
+                 std::string* why = nullptr);
   bool SetDefault(const std::string& name, std::string* why = nullptr);
   // Reject makes the queue refuse new jobs (cupsreject); Accept undoes it.
   bool Reject(const std::string& name, std::string* why = nullptr);
@@ -98,6 +109,10 @@ public:
   std::vector<SpooledJob> Jobs() const;
   // True once at least `count` jobs are completed; false after `timeout`.
   bool WaitForCompletedJobs(std::size_t count, std::chrono::milliseconds timeout) const;
+
+  // The lease times left of the scheduler's subscriptions, in seconds
+  // (0 for one without an end).
+  std::vector<int> SubscriptionLeases() const;
 
   // The page log, one line per finished job: "QUEUE JOB-ID total PAGES JOB-NAME".
   std::string PageLog() const;

@@ -1,0 +1,144 @@
+// brisakett-send --wait as a site meets it: a scheduler that keeps no job
+// history and few events, hundreds of stopped queues behind a slow link,
+// policies that guard the notifications or want a password for jobs.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "latency_relay.h"
+#include "local_user.h"
+#include "printing_setup.h"
+#include "require_scheduler.h"
+
+namespace brisakett {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+constexpr int kKillAfterSeconds = 90;
+
+testing::SeparateProgramRun Send(std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), BRISAKETT_SEND_PATH);
+  return testing::RunProgramApart(arguments, kKillAfterSeconds);
+}
+
+// Each text line's fields by printer name; the summary under "summary".
+std::map<std::string, std::vector<std::string>> LinesByName(const std::string& out) {
+  std::map<std::string, std::vector<std::string>> lines;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) {
+    std::vector<std::string> fields;
+    std::istringstream split(line);
+    for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+    lines[line.rfind("summary: ", 0) == 0 ? "summary" : fields.front()] = fields;
+  }
+  return lines;
+}
+
+std::vector<std::string> Numbered(const std::string& prefix, int count) {
+  std::vector<std::string> names;
+  for (int number = 1; number <= count; ++number) {
+    names.push_back(prefix + (number < 10 ? "00" : number < 100 ? "0" : "") + std::to_string(number));
+  }
+  return names;
+}
+
+// cupsd keeps at most MaxEvents events and drops the oldest, and with no
+// job history forgets a job about a second after it ends: every printed
+// job is still delivered, none unknown.
+TEST(Site, EveryPrintedJobIsDeliveredThoughTheSchedulerKeepsNoHistoryAndFewEvents) {
+  const std::vector<std::string> queues = Numbered("Q", 12);
+  auto setup = testing::StartPrinting(queues, queues.front(), {}, {.noJobHistory = true, .maxEvents = 5});
+  REQUIRE_SCHEDULER(*setup);
+  const testing::SeparateProgramRun run = Send({"--all", "--wait=60"});
+  EXPECT_EQ(run.exitStatus, 0) << run.out << run.err;
+  auto lines = LinesByName(run.out);
+  for (const std::string& queue : queues) EXPECT_EQ(lines[queue].at(1), "delivered") << run.out;
+  EXPECT_EQ(lines["summary"][0], "summary: 12 printers, 12 delivered");
+}
+
+// 100 stopped queues and 10 printing ones behind 40 ms each way: the run
+// keeps its bound, the printed jobs are delivered, each waiting one says
+// why and is cancelled as asked, and no subscription is left behind.
+TEST(Site, StoppedQueuesBehindASlowLinkEndInTimeEachCancelled) {
+  const std::vector<std::string> printing = Numbered("Ready", 10);
+  const std::vector<std::string> stopped = Numbered("Stopped", 100);
+  auto setup = testing::StartPrinting(printing, printing.front(), {}, {.listenOnTcp = true});
+  REQUIRE_SCHEDULER(*setup);
+  ASSERT_TRUE(setup->cupsd->AddQueues(stopped, "socket://127.0.0.1:9", true, &setup->why)) << setup->why;
+  const testing::LatencyRelay relay(setup->cupsd->TcpPort(), 40ms);
+  ASSERT_NE(relay.Port(), 0);
+  setenv("CUPS_SERVER", ("127.0.0.1:" + std::to_string(relay.Port())).c_str(), 1);
+
+  const auto started = std::chrono::steady_clock::now();
+  const testing::SeparateProgramRun run = Send({"--all", "--timeout", "10", "--cancel-on-timeout"});
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 10s + 5s);
+  EXPECT_EQ(run.exitStatus, 5) << run.out << run.err;
+  auto lines = LinesByName(run.out);
+  for (const std::string& queue : printing) EXPECT_EQ(lines[queue].at(1), "delivered") << queue;
+  for (const std::string& queue : stopped) {
+    SCOPED_TRACE(queue);
+    ASSERT_EQ(lines[queue].size(), 5u) << run.out;
+    EXPECT_EQ(lines[queue][1], "still-waiting");
+    EXPECT_THAT(lines[queue][4], StartsWith("queue stopped"));
+    EXPECT_THAT(lines[queue][4], EndsWith("; job cancelled"));
+  }
+  std::size_t cancelled = 0;
+  for (const testing::SpooledJob& job : setup->cupsd->Jobs()) cancelled += job.state == "canceled";
+  EXPECT_EQ(cancelled, stopped.size());
+  EXPECT_TRUE(setup->cupsd->SubscriptionLeases().empty());
+}
+
+// Reading and renewing the subscription need a password nobody gives from
+// a script: the jobs are followed by the lists alone, and the
+// subscription lapses within its minute.
+TEST(Site, GuardedNotificationsAreFollowedByTheListsAlone) {
+  auto setup = testing::StartPrinting({"Laser", "Tinte"}, "Laser", {}, {.guardNotifications = true});
+  REQUIRE_SCHEDULER(*setup);
+  const testing::SeparateProgramRun run = Send({"--all", "--wait=30"});
+  EXPECT_EQ(run.exitStatus, 0) << run.out << run.err;
+  auto lines = LinesByName(run.out);
+  EXPECT_EQ(lines["Laser"].at(1), "delivered");
+  EXPECT_EQ(lines["Tinte"].at(1), "delivered");
+  for (const int lease : setup->cupsd->SubscriptionLeases()) {
+    EXPECT_GT(lease, 0);
+    EXPECT_LE(lease, 60);
+  }
+}
+
+// A password wanted for every job is asked once for the server, however
+// many printers the run wakes.
+TEST(Site, PasswordIsAskedOncePerServerAndRun) {
+  if (geteuid() != 0) GTEST_SKIP() << "a local user and PAM's check of it need root";
+  const std::string password = "Kett3-richtig";
+  const testing::LocalUser user(password);
+  ASSERT_TRUE(user.Created()) << user.Why();
+  auto setup = testing::StartPrinting({"A", "B", "C", "D"}, "A", {},
+                                      {.listenOnTcp = true, .passwordForJobs = true});
+  REQUIRE_SCHEDULER(*setup);
+  setenv("CUPS_SERVER", ("127.0.0.1:" + std::to_string(setup->cupsd->TcpPort())).c_str(), 1);
+  const testing::TerminalProgramRun run = testing::RunProgramAtTerminal(
+      {BRISAKETT_SEND_PATH, "-U", user.Name(), "--all", "--wait=30"}, {{password}}, kKillAfterSeconds);
+  EXPECT_EQ(run.exitStatus, 0) << run.terminal;
+  std::size_t prompts = 0;
+  for (std::size_t at = 0; (at = run.terminal.find("Password for", at)) != std::string::npos; ++at) ++prompts;
+  EXPECT_EQ(prompts, 1u) << run.terminal;
+  EXPECT_THAT(run.terminal, HasSubstr("summary: 4 printers, 4 delivered"));
+}
+
+}  // namespace
+}  // namespace brisakett
