@@ -19,12 +19,16 @@ public:
   virtual void Refused(const std::string& server) { (void)server; }
 };
 
-// Who the print server is told the user is, and who to ask for a password.
-// An empty user is the login name; without a prompt a server that wants a
-// password is refused at once, never asked about on the terminal.
+// Which print server to talk to, who it is told the user is, and who to
+// ask for a password. An empty server is the one the system names (CUPS:
+// CUPS_SERVER or client.conf), otherwise "HOST", "HOST:PORT", "[V6]:PORT"
+// or a domain socket's path, as `lp -h` takes it; an empty user is the
+// login name; without a prompt a server that wants a password is refused
+// at once, never asked about on the terminal.
 struct SpoolerLogin {
   std::string user;
   PasswordPrompt* prompt = nullptr;
+  std::string server;
 };
 
 }  // namespace brisakett

@@ -62,6 +62,9 @@ bool SaysSomething(const char* text) {
 
 }  // namespace
 
+CupsConnection::CupsConnection(Deadline& deadline, const SpoolerLogin& login)
+    : CupsConnection(deadline, login, IppEndpoint::Server(login.server)) {}
+
 CupsConnection::CupsConnection(Deadline& deadline, const SpoolerLogin& login, IppEndpoint endpoint)
     : deadline_(&deadline), login_(login), endpoint_(std::move(endpoint)) {
   TakeLogin();  // libcups' own requests on Http() (cupsGetNamedDest) ask through it too

@@ -27,8 +27,9 @@ namespace brisakett {
 // connection belongs to the thread that made it.
 class CupsConnection {
 public:
-  CupsConnection(Deadline& deadline, const SpoolerLogin& login,
-                 IppEndpoint endpoint = IppEndpoint::DefaultServer());
+  // To the login's print server.
+  CupsConnection(Deadline& deadline, const SpoolerLogin& login);
+  CupsConnection(Deadline& deadline, const SpoolerLogin& login, IppEndpoint endpoint);
   ~CupsConnection();
 
   CupsConnection(const CupsConnection&) = delete;

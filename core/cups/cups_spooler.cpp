@@ -94,7 +94,7 @@ private:
   // a server that wanted a password for the job does not ask again.
   void CancelOnOwnConnection() {
     Deadline patience(kCancelPatience);
-    const SpoolerLogin noPrompt{login_.user, nullptr};
+    const SpoolerLogin noPrompt{login_.user, nullptr, login_.server};
     CupsConnection connection(patience, noPrompt);
     if (!connection.Connected()) return;  // no scheduler, no job to print
     if (const char* auth = httpGetAuthString(connection_->Http()); auth && *auth) {
