@@ -249,9 +249,9 @@ JobFigures MeasureJobs(const Paths& paths, const Settings& settings, const Sched
   const std::unique_ptr<Spooler> spooler = MakeSystemSpooler(login);
   // The floor keeps its own deadline far away: it is timed, not bounded.
   Deadline patience(std::chrono::hours(1));
-  std::string unreachable;
-  const std::unique_ptr<SpoolerPrinter> opened = spooler->Open(queue, patience, unreachable);
-  if (!opened) Fail("cannot open " + queue + ": " + unreachable);
+  SpoolerFailure unopened;
+  const std::unique_ptr<SpoolerPrinter> opened = spooler->Open(queue, patience, unopened);
+  if (!opened) Fail("cannot open " + queue + ": " + unopened.reason);
   const auto submit = [&] {
     std::size_t written = 0;
     const std::int64_t start = MonotonicNs();
@@ -259,7 +259,7 @@ JobFigures MeasureJobs(const Paths& paths, const Settings& settings, const Sched
                           opened->Write(kWarmUpStream, written) && opened->EndPage() &&
                           opened->EndDoc();
     const std::int64_t end = MonotonicNs();
-    if (!accepted) Fail("the job alone was refused: " + opened->LastError());
+    if (!accepted) Fail("the job alone was refused: " + opened->LastFailure().reason);
     if (!printer.WaitForJobs(++jobs, 30s)) Fail("the job alone did not reach the printer");
     return double(end - start) / 1e6;
   };
