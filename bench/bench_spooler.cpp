@@ -9,9 +9,6 @@
 //
 // The program gets CUPS_SERVER; the exit status is the program's.
 
-#include <sys/wait.h>
-
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -26,22 +23,6 @@ namespace {
 
 void Say(const std::string& text) { std::fprintf(stderr, "bench-spooler: %s\n", text.c_str()); }
 
-// Waits for the program to end, passing a stop request on to it.
-int WaitForProgram(pid_t program, const sigset_t& signals) {
-  for (;;) {
-    int received = 0;
-    sigwait(&signals, &received);
-    if (received != SIGCHLD) {
-      kill(program, SIGTERM);
-      continue;
-    }
-    int status = 0;
-    if (waitpid(program, &status, WNOHANG) == program) {
-      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-  }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -55,11 +36,8 @@ int main(int argc, char** argv) {
     command[0] = brisakett::testing::FindProgram(command[0]);
   }
 
-  // Blocked before any thread starts, so only sigwait sees them.
-  sigset_t signals;
-  sigemptyset(&signals);
-  for (const int signal : {SIGINT, SIGTERM, SIGCHLD}) sigaddset(&signals, signal);
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  // Before any thread starts; the program and cupsd get them back.
+  const sigset_t signals = brisakett::testing::BlockStopSignals();
 
   brisakett::tools::CaptureServer printer;
   std::string why;
@@ -76,7 +54,7 @@ int main(int argc, char** argv) {
     Say("cannot start " + std::string(argv[2]));
     return 1;
   }
-  const int status = WaitForProgram(program, signals);
-  Say(std::to_string(printer.Jobs().size()) + " jobs printed");
+  const int status = brisakett::testing::WaitPassingStops(program, signals);
+  Say(std::to_string(printer.Jobs().size()) + " jobs had reached the printer");
   return status;
 }
