@@ -12,14 +12,17 @@
 //    printer opened beforehand; the same job as a process of its own
 //    (lone-job-probe), also with the name checked first; `brisakett-send
 //    QUEUE`; and
-//    `brisakett-send --list` beside `lpstat -e`, and `brisakett-send
-//    --version` (the process start alone), all but the press as whole
+//    `brisakett-send --list` beside `lpstat -e`, `brisakett-send
+//    --version` (the process start alone) and what that is made of (`true`,
+//    a program loading libcups, one loading libcups and the C++ runtime:
+//    cups-start-probe, cups-cxx-start-probe), all but the press as whole
 //    processes;
 //  - SelectPrinter for the first, middle, last and a missing name;
 //  - the IPP requests each of these sends, from the scheduler's access log.
-// Every figure is the median of its runs. A target that is missed where its
-// floor (the least a program can take that does the same) is missed too is
-// marked as forbidden by that floor.
+// Every figure is the median of its runs; each ratio of a job or list to
+// its reference, the median of the rounds' own ratios. A target that is
+// missed where its floor (the least a program can take that does the same)
+// is missed too is marked as forbidden by that floor.
 //
 //   brisakett-bench [--runs N] [--presses N]
 
@@ -72,7 +75,8 @@ struct Settings {
 
 struct Paths {
   fs::path startupProbe, bareProbe, textProbe, bareWithCupsProbe, windowFloorProbe;
-  fs::path loneJobProbe, lp, lpstat, send, report, data;
+  fs::path loneJobProbe, cupsStartProbe, cupsCxxStartProbe, processStart;
+  fs::path lp, lpstat, send, report, data;
 };
 
 // One private scheduler with its queues.
@@ -209,9 +213,28 @@ struct Program {
   Form1 form{system.With(msgBox)};
 };
 
-// Medians of one scheduler's rounds, and the requests of one more of each.
+// One figure's times on one scheduler, one per round.
+struct Series {
+  std::vector<double> ms;
+
+  double Ms() const { return Median(ms); }
+  // The median of each round's ratio to `reference`, timed in the same
+  // round: on a machine shared with other work, a busy moment then weighs
+  // on both sides of the ratio alike.
+  double Over(const Series& reference) const {
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < ms.size() && i < reference.ms.size(); ++i) {
+      ratios.push_back(ms[i] / reference.ms[i]);
+    }
+    return Median(ratios);
+  }
+};
+
+// One scheduler's rounds, and the requests of one more of each.
 struct JobFigures {
-  double pressMs, lpMs, submitMs, loneJobMs, checkedJobMs, sendMs, listMs, lpstatMs, startMs;
+  Series press, lp, submit, loneJob, checkedJob, send, list, lpstat, start;
+  // What the process start (start) is made of.
+  Series bareStart, cupsStart, cupsCxxStart;
   std::string pressRequests, lpRequests, sendRequests, listRequests, lpstatRequests;
   // A press on the first queue while the saved printer is the last one:
   // the press also asks whether the printer to return to still exists.
@@ -249,9 +272,9 @@ JobFigures MeasureJobs(const Paths& paths, const Settings& settings, const Sched
   const std::unique_ptr<Spooler> spooler = MakeSystemSpooler(login);
   // The floor keeps its own deadline far away: it is timed, not bounded.
   Deadline patience(std::chrono::hours(1));
-  std::string unreachable;
-  const std::unique_ptr<SpoolerPrinter> opened = spooler->Open(queue, patience, unreachable);
-  if (!opened) Fail("cannot open " + queue + ": " + unreachable);
+  SpoolerFailure unopened;
+  const std::unique_ptr<SpoolerPrinter> opened = spooler->Open(queue, patience, unopened);
+  if (!opened) Fail("cannot open " + queue + ": " + unopened.reason);
   const auto submit = [&] {
     std::size_t written = 0;
     const std::int64_t start = MonotonicNs();
@@ -259,7 +282,7 @@ JobFigures MeasureJobs(const Paths& paths, const Settings& settings, const Sched
                           opened->Write(kWarmUpStream, written) && opened->EndPage() &&
                           opened->EndDoc();
     const std::int64_t end = MonotonicNs();
-    if (!accepted) Fail("the job alone was refused: " + opened->LastError());
+    if (!accepted) Fail("the job alone was refused: " + opened->LastFailure().reason);
     if (!printer.WaitForJobs(++jobs, 30s)) Fail("the job alone did not reach the printer");
     return double(end - start) / 1e6;
   };
@@ -287,6 +310,12 @@ JobFigures MeasureJobs(const Paths& paths, const Settings& settings, const Sched
   // brisakett-send that asks the scheduler nothing: what starting the
   // process alone costs, libcups and its libraries loaded.
   const std::vector<std::string> startCommand{paths.send.string(), "--version"};
+  // And what that is made of: a process that loads nothing but the C
+  // library; one that loads libcups; one that loads libcups and the C++
+  // runtime, as brisakett-send does.
+  const std::vector<std::string> bareStartCommand{paths.processStart.string()};
+  const std::vector<std::string> cupsStartCommand{paths.cupsStartProbe.string()};
+  const std::vector<std::string> cupsCxxStartCommand{paths.cupsCxxStartProbe.string()};
 
   // Once each untimed: the first press also builds the About window, and
   // the page cache gets every program.
@@ -299,18 +328,23 @@ JobFigures MeasureJobs(const Paths& paths, const Settings& settings, const Sched
   listing(listCommand);
   listing(lpstatCommand);
   listing(startCommand);
-  std::vector<double> pressMs, lpMs, submitMs, loneJobMs, checkedJobMs, sendMs, listMs, lpstatMs,
-      startMs;
+  listing(bareStartCommand);
+  listing(cupsStartCommand);
+  listing(cupsCxxStartCommand);
+  JobFigures figures;
   const std::vector<std::function<void()>> steps{
-      [&] { pressMs.push_back(press()); },
-      [&] { lpMs.push_back(job(lpCommand)); },
-      [&] { submitMs.push_back(submit()); },
-      [&] { loneJobMs.push_back(job(loneJobCommand)); },
-      [&] { checkedJobMs.push_back(job(checkedJobCommand)); },
-      [&] { sendMs.push_back(job(sendCommand)); },
-      [&] { listMs.push_back(listing(listCommand)); },
-      [&] { lpstatMs.push_back(listing(lpstatCommand)); },
-      [&] { startMs.push_back(listing(startCommand)); }};
+      [&] { figures.press.ms.push_back(press()); },
+      [&] { figures.lp.ms.push_back(job(lpCommand)); },
+      [&] { figures.submit.ms.push_back(submit()); },
+      [&] { figures.loneJob.ms.push_back(job(loneJobCommand)); },
+      [&] { figures.checkedJob.ms.push_back(job(checkedJobCommand)); },
+      [&] { figures.send.ms.push_back(job(sendCommand)); },
+      [&] { figures.list.ms.push_back(listing(listCommand)); },
+      [&] { figures.lpstat.ms.push_back(listing(lpstatCommand)); },
+      [&] { figures.start.ms.push_back(listing(startCommand)); },
+      [&] { figures.bareStart.ms.push_back(listing(bareStartCommand)); },
+      [&] { figures.cupsStart.ms.push_back(listing(cupsStartCommand)); },
+      [&] { figures.cupsCxxStart.ms.push_back(listing(cupsCxxStartCommand)); }};
   // Each round starts with a different one, so none always follows another.
   for (int round = 0; round < settings.presses; ++round) {
     for (std::size_t i = 0; i < steps.size(); ++i) steps[(i + std::size_t(round)) % steps.size()]();
@@ -321,11 +355,6 @@ JobFigures MeasureJobs(const Paths& paths, const Settings& settings, const Sched
     step();
     return bench::DescribeOperationsSince(accessLog, before);
   };
-  JobFigures figures{Median(pressMs),   Median(lpMs),         Median(submitMs),
-                     Median(loneJobMs), Median(checkedJobMs), Median(sendMs),
-                     Median(listMs),    Median(lpstatMs),     Median(startMs),
-                     {},                {},                   {},
-                     {},                {},                   {}};
   figures.pressRequests = requestsOf([&] { press(); });
   if (scheduler.queues > 1) {
     list->setEditText(QString::fromStdString(BenchQueueName(1)));
@@ -446,7 +475,10 @@ int main(int argc, char** argv) {
   paths.bareWithCupsProbe = ThisProgramsFolder() / "bare-window-with-cups-probe";
   paths.windowFloorProbe = ThisProgramsFolder() / "window-floor-probe";
   paths.loneJobProbe = ThisProgramsFolder() / "lone-job-probe";
+  paths.cupsStartProbe = ThisProgramsFolder() / "cups-start-probe";
+  paths.cupsCxxStartProbe = ThisProgramsFolder() / "cups-cxx-start-probe";
   paths.send = ThisProgramsFolder() / "brisakett-send";
+  paths.processStart = testing::FindProgram("true");
   paths.lp = testing::FindProgram("lp");
   paths.lpstat = testing::FindProgram("lpstat");
   paths.report = fs::path(one.cupsd->Folder()) / "probe-report";
@@ -551,39 +583,42 @@ int main(int argc, char** argv) {
     Use(scheduler);
     const std::string on = Queues(scheduler.queues);
     const JobFigures figures = MeasureJobs(paths, settings, scheduler, printer);
-    const std::string lp = "lp process " + Fixed(figures.lpMs, 2) + " ms";
-    rows.push_back({"`brisakett-send QUEUE` process, " + on, Fixed(figures.sendMs, 2) + " ms", lp,
-                    Verdict(figures.sendMs / figures.lpMs, kSendTarget,
-                            figures.checkedJobMs / figures.lpMs),
+    const JobFigures& f = figures;
+    const std::string lp = "lp process " + Fixed(f.lp.Ms(), 2) + " ms";
+    rows.push_back({"`brisakett-send QUEUE` process, " + on, Fixed(f.send.Ms(), 2) + " ms", lp,
+                    Verdict(f.send.Over(f.lp), kSendTarget, f.checkedJob.Over(f.lp)),
                     "<= " + Fixed(kSendTarget, 1) + " x lp (floor: the job alone as a process, "
                     "name checked)"});
-    rows.push_back({"\"OK\" press to job accepted, " + on, Fixed(figures.pressMs, 2) + " ms", lp,
-                    Verdict(figures.pressMs / figures.lpMs, kPressTarget,
-                            figures.submitMs / figures.lpMs),
+    rows.push_back({"\"OK\" press to job accepted, " + on, Fixed(f.press.Ms(), 2) + " ms", lp,
+                    Verdict(f.press.Over(f.lp), kPressTarget, f.submit.Over(f.lp)),
                     "<= " + Fixed(kPressTarget, 1) + " x lp (floor: the job alone)"});
-    rows.push_back({"The job alone (Create-Job, Send-Document, printer opened before), " + on,
-                    Fixed(figures.submitMs, 2) + " ms", lp,
-                    Fixed(figures.submitMs / figures.lpMs, 2), "(floor for any program)"});
-    rows.push_back({"The job alone as a process (libcups loaded, one connection, no name check), " + on,
-                    Fixed(figures.loneJobMs, 2) + " ms", lp,
-                    Fixed(figures.loneJobMs / figures.lpMs, 2),
-                    "(floor for a program that sends it)"});
-    rows.push_back({"The job alone as a process, the name checked first (one "
-                    "Get-Printer-Attributes, lpoptions read), " + on,
-                    Fixed(figures.checkedJobMs, 2) + " ms", lp,
-                    Fixed(figures.checkedJobMs / figures.lpMs, 2),
-                    "(floor for a program that wakes only a listed name)"});
-    rows.push_back({"`brisakett-send --list` process, " + on, Fixed(figures.listMs, 2) + " ms",
-                    "lpstat -e process " + Fixed(figures.lpstatMs, 2) + " ms",
-                    Verdict(figures.listMs / figures.lpstatMs, kListTarget,
-                            figures.startMs / figures.lpstatMs),
+    const auto beside = [&](const std::string& what, const Series& series, const Series& reference,
+                            const std::string& referenceText, const std::string& note) {
+      rows.push_back({what + ", " + on, Fixed(series.Ms(), 2) + " ms", referenceText,
+                      Fixed(series.Over(reference), 2), note});
+    };
+    beside("The job alone (Create-Job, Send-Document, printer opened before)", f.submit, f.lp, lp,
+           "(floor for any program)");
+    beside("The job alone as a process (libcups loaded, one connection, no name check)",
+           f.loneJob, f.lp, lp, "(floor for a program that sends it)");
+    beside("The job alone as a process, the name checked first (one Get-Printer-Attributes, "
+           "lpoptions read)",
+           f.checkedJob, f.lp, lp, "(floor for a program that wakes only a listed name)");
+    const std::string lpstat = "lpstat -e process " + Fixed(f.lpstat.Ms(), 2) + " ms";
+    rows.push_back({"`brisakett-send --list` process, " + on, Fixed(f.list.Ms(), 2) + " ms", lpstat,
+                    Verdict(f.list.Over(f.lpstat), kListTarget, f.start.Over(f.lpstat)),
                     "<= " + Fixed(kListTarget, 1) + " x lpstat -e (floor: the process start)"});
     rows.push_back({"`brisakett-send --version` process (no request), " + on,
-                    Fixed(figures.startMs, 2) + " ms",
-                    lp + "; lpstat -e " + Fixed(figures.lpstatMs, 2) + " ms",
-                    Fixed(figures.startMs / figures.lpMs, 2) + " / " +
-                        Fixed(figures.startMs / figures.lpstatMs, 2),
+                    Fixed(f.start.Ms(), 2) + " ms", lp + "; " + lpstat,
+                    Fixed(f.start.Over(f.lp), 2) + " / " + Fixed(f.start.Over(f.lpstat), 2),
                     "(process start alone, against lp / lpstat -e)"});
+    const std::string version = "--version " + Fixed(f.start.Ms(), 2) + " ms";
+    beside("A C++ program loading libcups and the shared C++ runtime, asking nothing",
+           f.cupsCxxStart, f.start, version, "(floor of --version: what brisakett-send loads)");
+    beside("A program loading libcups alone, asking nothing", f.cupsStart, f.start, version,
+           "(what the process start is made of)");
+    beside("`true` (the C library alone)", f.bareStart, f.start, version,
+           "(what the process start is made of)");
     const int perPress = RequestCount(figures.pressRequests);
     requestRows.push_back({"IPP requests per press, " + on, figures.pressRequests,
                            "lp: " + figures.lpRequests,
@@ -623,8 +658,8 @@ int main(int argc, char** argv) {
 
   std::printf("Qt %s, CUPS library %d.%d.%d; %d start-ups of each program, %d rounds of "
               "press, lp, lone job, lone job process (with and without the name check), "
-              "brisakett-send, brisakett-send --list, lpstat -e and brisakett-send --version "
-              "per queue count; every figure a median.\n\n",
+              "brisakett-send, brisakett-send --list, lpstat -e, brisakett-send --version and "
+              "the three start probes per queue count; every figure a median.\n\n",
               qVersion(), CUPS_VERSION_MAJOR, CUPS_VERSION_MINOR, CUPS_VERSION_PATCH,
               settings.runs, settings.presses);
   PrintTable(rows);

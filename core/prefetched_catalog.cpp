@@ -29,7 +29,7 @@ std::future<PrefetchedCatalog::EarlyAnswer<T>> AskEarly(const PrefetchedCatalog:
     before();
     RefusingPrompt refusing;
     // Catalogs keep a reference to their login: it must outlive them.
-    const SpoolerLogin login{user, &refusing};
+    const SpoolerLogin login{user, &refusing, {}};
     const std::unique_ptr<PrinterCatalog> catalog = make(login);
     Deadline deadline(kServerPatience);
     SpoolerAnswer<T> answer = question(*catalog, deadline);

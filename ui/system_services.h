@@ -21,7 +21,7 @@ namespace brisakett {
 // list for the list.
 struct SystemServices {
   DialogPasswordPrompt passwordPrompt;
-  SpoolerLogin login{{}, &passwordPrompt};
+  SpoolerLogin login{{}, &passwordPrompt, {}};
   std::unique_ptr<PrinterCatalog> printers =
       std::make_unique<PrefetchedCatalog>(MakeSystemPrinterCatalog, login);
   std::unique_ptr<Spooler> spooler = MakeSystemSpooler(login);

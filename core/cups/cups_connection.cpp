@@ -1,5 +1,8 @@
 #include "cups/cups_connection.h"
 
+#include <arpa/inet.h>
+#include <strings.h>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -52,6 +55,18 @@ struct FreeAddresses {
 };
 using Addresses = std::unique_ptr<http_addrlist_t, FreeAddresses>;
 
+// Whether libcups makes the server's addresses without asking a name
+// server: the scheduler's socket, "localhost" (the loopback addresses) and
+// a numeric address (an IPv6 one in brackets).
+bool NeedsNoLookUp(const std::string& server) {
+  if (server.starts_with('/') || strcasecmp(server.c_str(), "localhost") == 0) return true;
+  const bool bracketed = server.size() > 2 && server.front() == '[' && server.back() == ']';
+  const std::string address = bracketed ? server.substr(1, server.size() - 2) : server;
+  in6_addr bytes{};
+  return inet_pton(AF_INET, address.c_str(), &bytes) == 1 ||
+         inet_pton(AF_INET6, address.c_str(), &bytes) == 1;
+}
+
 bool IsError(ipp_status_t status) { return status > IPP_STATUS_OK_CONFLICTING; }
 
 // libcups words some failures with strerror(errno), which reads "Success"
@@ -93,24 +108,25 @@ void CupsConnection::TakeLogin() {
 
 // httpConnect2 would look the name up and negotiate TLS before a timeout
 // callback can be set, each step with patience of its own (ten seconds, a
-// minute). So the name is looked up here, the connection made without
-// connecting, the callback set, and only then connected: the connect, and
-// the TLS that CUPS_ENCRYPTION asks for, wait on the deadline.
+// minute). So the name is looked up here (on a thread left behind at the
+// deadline, where a name server is asked at all), the connection made
+// without connecting, the callback set, and only then connected: the
+// connect, and the TLS that CUPS_ENCRYPTION asks for, wait on the deadline.
 void CupsConnection::Connect() {
   if (deadline_->Passed()) {
     timedOut_ = true;
     return;
   }
-  const char* server = endpoint_.host.c_str();
+  const std::string& server = endpoint_.host;
+  const std::string service = std::to_string(endpoint_.port);
   Addresses addresses;
-  if (endpoint_.IsSocket()) {
-    addresses.reset(httpAddrGetList(server, AF_UNSPEC, nullptr));  // a socket: no look-up
+  if (NeedsNoLookUp(server)) {
+    addresses.reset(httpAddrGetList(server.c_str(), AF_UNSPEC, service.c_str()));
   } else {
     // A name server that never answers costs the deadline and no more.
-    std::optional<Addresses> found =
-        WithinDeadline(*deadline_, [host = endpoint_.host, service = std::to_string(endpoint_.port)] {
-          return Addresses(httpAddrGetList(host.c_str(), AF_UNSPEC, service.c_str()));
-        });
+    std::optional<Addresses> found = WithinDeadline(*deadline_, [server, service] {
+      return Addresses(httpAddrGetList(server.c_str(), AF_UNSPEC, service.c_str()));
+    });
     timedOut_ = !found;
     if (found) addresses = std::move(*found);
   }
@@ -118,7 +134,7 @@ void CupsConnection::Connect() {
     unresolved_ = !timedOut_;
     return;
   }
-  http_ = httpConnect2(server, endpoint_.port, addresses.get(), AF_UNSPEC, endpoint_.encryption,
+  http_ = httpConnect2(server.c_str(), endpoint_.port, addresses.get(), AF_UNSPEC, endpoint_.encryption,
                        /*blocking=*/1, /*msec=*/0, nullptr);
   if (!http_) return;
   httpSetTimeout(http_, kPollSeconds, &CupsConnection::KeepWaiting, this);

@@ -269,4 +269,27 @@ pid_t StartProgram(const std::vector<std::string>& argv, const std::string& logF
   return Spawn(argv, actions);
 }
 
+sigset_t BlockStopSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (const int signal : {SIGINT, SIGTERM, SIGCHLD}) sigaddset(&signals, signal);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  return signals;
+}
+
+int WaitPassingStops(pid_t program, const sigset_t& stopSignals) {
+  for (;;) {
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    if (received != SIGCHLD) {
+      kill(program, SIGTERM);
+      continue;
+    }
+    int status = 0;
+    if (waitpid(program, &status, WNOHANG) == program) {
+      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+  }
+}
+
 }  // namespace brisakett::testing

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -72,5 +73,14 @@ TerminalProgramRun RunProgramAtTerminal(const std::vector<std::string>& argv,
 // `logFile`, or sharing this process's output when `logFile` is empty.
 // Returns its process id, or -1 when it could not start.
 pid_t StartProgram(const std::vector<std::string>& argv, const std::string& logFile);
+
+// For a tool that runs one program in its foreground (the demo and bench
+// spoolers): blocks SIGINT, SIGTERM and SIGCHLD in this process, so that
+// only WaitPassingStops sees them; call it before any thread starts. A
+// program started afterwards gets them back at their defaults.
+sigset_t BlockStopSignals();
+// Waits for `program` to end, passing a stop request (SIGINT, SIGTERM) on
+// to it as SIGTERM. Its exit status, or 128 + the signal that ended it.
+int WaitPassingStops(pid_t program, const sigset_t& stopSignals);
 
 }  // namespace brisakett::testing

@@ -7,9 +7,6 @@
 //
 // The exit status is the program's.
 
-#include <sys/wait.h>
-
-#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
@@ -30,22 +27,6 @@ void Say(const std::string& text) {
   std::fflush(stderr);
 }
 
-// Waits for the program to end, passing a stop request on to it.
-int WaitForProgram(pid_t program, const sigset_t& signals) {
-  for (;;) {
-    int received = 0;
-    sigwait(&signals, &received);
-    if (received == SIGCHLD) {
-      int status = 0;
-      if (waitpid(program, &status, WNOHANG) == program) {
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-    } else {
-      kill(program, SIGTERM);
-    }
-  }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,12 +39,8 @@ int main(int argc, char** argv) {
     command[0] = brisakett::testing::FindProgram(command[0]);
   }
 
-  // Blocked before any thread starts, so only sigwait sees them; the
-  // program and cupsd get them back at their defaults.
-  sigset_t signals;
-  sigemptyset(&signals);
-  for (const int signal : {SIGINT, SIGTERM, SIGCHLD}) sigaddset(&signals, signal);
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  // Before any thread starts; the program and cupsd get them back.
+  const sigset_t signals = brisakett::testing::BlockStopSignals();
 
   std::unique_ptr<brisakett::tools::CaptureServer> printer;
   try {
@@ -96,7 +73,7 @@ int main(int argc, char** argv) {
     Say("cannot start " + std::string(argv[1]));
     return 1;
   }
-  const int status = WaitForProgram(program, signals);
+  const int status = brisakett::testing::WaitPassingStops(program, signals);
   Say("stopping the demo scheduler");
   return status;
 }
