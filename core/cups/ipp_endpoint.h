@@ -23,6 +23,12 @@ struct IppEndpoint {
   // As the user knows it: its host name, or "localhost" for the local
   // scheduler's socket.
   std::string Name() const { return host.empty() || IsSocket() ? "localhost" : host; }
+  // As it was given, to tell servers apart: the socket's path, or the host
+  // with its port when that is not IPP's own.
+  std::string AsGiven() const {
+    if (host.empty()) return "localhost";
+    return IsSocket() || port == 631 ? host : host + ":" + std::to_string(port);
+  }
 };
 
 }  // namespace brisakett
