@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "messages.h"
+#include "metrics_file.h"
 #include "send_options.h"
 #include "wake_printers.h"
 #include "wake_report.h"
@@ -36,6 +37,11 @@ constexpr const char* kUsage =
     "  --cancel-on-timeout with --wait: cancel a job still waiting at the end;\n"
     "                      otherwise it stays queued and wakes the printer later\n"
     "  --json              one JSON object per printer instead of text lines\n"
+    "  --metrics FILE      at the end of the run (also when stopped or out of time)\n"
+    "                      put its results in FILE in Prometheus' text format, for\n"
+    "                      the node exporter's textfile collector (name it *.prom):\n"
+    "                      brisakett_printer_* by printer and server, brisakett_run_*\n"
+    "                      for the whole run\n"
     "  --snmp-community NAME  the SNMP v2c/v1 community --wait asks the printers\n"
     "                      with (default public; not used on Windows)\n"
     "  -U USER             the user name to give the print server (by default the\n"
@@ -154,7 +160,8 @@ int AnswerAsTheWindow(const PrinterWakeReport& report, bool theDefault, TextOutp
 
 int Wake(const SendOptions& options, const PrinterCatalog& printers, Spooler& spooler,
          const JobWatcher& watcher, const std::atomic<bool>* stop, TextOutput& out,
-         TextOutput& err, const DeviceLocator* locator, const DeviceStatusSource* deviceStatus) {
+         TextOutput& err, const DeviceLocator* locator, const DeviceStatusSource* deviceStatus,
+         MetricsFile* metrics) {
   WakeSettings settings;
   settings.parallel = options.jobs;
   if (options.waitSeconds) settings.follow = std::chrono::seconds(*options.waitSeconds);
@@ -196,14 +203,33 @@ int Wake(const SendOptions& options, const PrinterCatalog& printers, Spooler& sp
   if (options.SinglePrinter()) {
     PrinterWakeReport answer;
     WakePrinters(targets, printers, spooler, watcher, settings,
-                 [&answer](const PrinterWakeReport& report) { answer = report; });
+                 [&answer, metrics](const PrinterWakeReport& report) {
+                   answer = report;
+                   if (metrics) metrics->Add(report);
+                 });
     return AnswerAsTheWindow(answer, theDefault, out, err);
   }
   WakeReportWriter writer(out, options.json);
   WakePrinters(targets, printers, spooler, watcher, settings,
-               [&writer](const PrinterWakeReport& report) { writer.Add(report); });
+               [&writer, metrics](const PrinterWakeReport& report) {
+                 writer.Add(report);
+                 if (metrics) metrics->Add(report);
+               });
   writer.Finish();
   return writer.ExitStatus();
+}
+
+// The wake-up happened whatever becomes of its metrics: a file that cannot
+// be written is told, and the exit status stays the run's own.
+void WriteMetrics(const MetricsFile& metrics, const std::string& path, int exitStatus,
+                  std::chrono::steady_clock::time_point started, TextOutput& err) {
+  const std::string text = metrics.Text(exitStatus, std::chrono::system_clock::now(),
+                                        std::chrono::steady_clock::now() - started);
+  std::string problem;
+  if (!ReplaceWholeFile(path, text, problem)) {
+    err.Write("brisakett-send: the metrics could not be written to " + path + ": " + problem +
+              "\n");
+  }
 }
 
 }  // namespace
@@ -228,7 +254,18 @@ int RunSendCommand(const std::vector<std::string>& arguments, SpoolerLogin& logi
     case SendOptions::Action::Wake:
       break;
   }
-  return Wake(*options, printers, spooler, watcher, stop, out, err, locator, deviceStatus);
+  if (!options->metricsFile) {
+    return Wake(*options, printers, spooler, watcher, stop, out, err, locator, deviceStatus,
+                nullptr);
+  }
+  // A run that ends before any job (no server, no printer) writes them
+  // too, so that monitoring never keeps showing an older run's success.
+  const auto started = std::chrono::steady_clock::now();
+  MetricsFile metrics(options->waitSeconds.has_value());
+  const int status =
+      Wake(*options, printers, spooler, watcher, stop, out, err, locator, deviceStatus, &metrics);
+  WriteMetrics(metrics, *options->metricsFile, status, started, err);
+  return status;
 }
 
 }  // namespace brisakett

@@ -25,6 +25,7 @@ enum LongOption : int {
   kCancelOnTimeout,
   kJson,
   kSnmpCommunity,
+  kMetrics,
 };
 
 constexpr option kLongOptions[] = {
@@ -40,6 +41,7 @@ constexpr option kLongOptions[] = {
     {"cancel-on-timeout", no_argument, nullptr, kCancelOnTimeout},
     {"json", no_argument, nullptr, kJson},
     {"snmp-community", required_argument, nullptr, kSnmpCommunity},
+    {"metrics", required_argument, nullptr, kMetrics},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -131,7 +133,7 @@ std::optional<SendOptions> ParseSendOptions(const std::vector<std::string>& argu
       return std::nullopt;
     }
     const bool givesTime = code == kTimeout || (code == kWait && optarg != nullptr);
-    if (code == 'U' || code == kJobs || code == kSnmpCommunity || givesTime) {
+    if (code == 'U' || code == kJobs || code == kSnmpCommunity || code == kMetrics || givesTime) {
       const int value = givesTime ? kTimeout : code;
       // Which of two values would be meant?
       if (std::find(valuesGiven.begin(), valuesGiven.end(), value) != valuesGiven.end()) {
@@ -195,6 +197,13 @@ std::optional<SendOptions> ParseSendOptions(const std::vector<std::string>& argu
           return std::nullopt;
         }
         options.snmpCommunity = optarg;
+        break;
+      case kMetrics:
+        if (*optarg == '\0') {
+          problem = "--metrics needs a file name";
+          return std::nullopt;
+        }
+        options.metricsFile = optarg;
         break;
     }
   }

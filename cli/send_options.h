@@ -19,6 +19,7 @@ struct SendOptions {
   bool json = false;
   std::optional<std::string> user;  // -U
   std::string snmpCommunity = "public";  // for asking each printer its status (--wait)
+  std::optional<std::string> metricsFile;  // --metrics: where the run's results go for Prometheus
 
   // True when the run names one printer (or none, the default) and asks for
   // nothing more: it answers in the window's words, as brisakett-send always did.

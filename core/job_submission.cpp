@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "messages.h"
+#include "print_server.h"
 #include "warmup_job.h"
 
 namespace brisakett {
@@ -82,6 +83,7 @@ JobSubmission::JobSubmission(const std::vector<std::string>& deviceNames,
           report = SubmitCarefully(printers, spooler, deviceNames[i], settings);
         }
         report.seconds = SecondsSince(started);
+        report.server = PrintServerOf(deviceNames[i]);
         inbox.Submitted({std::move(report), started});
       }
       inbox.SubmitterDone();

@@ -19,7 +19,8 @@ enum class WakeOutcome {
   FailedAtPrinter,  // followed, and aborted, cancelled or refused by the printer
   NotRecognized,    // the spooler does not know the printer (any more)
   Refused,          // the spooler did not accept the whole job (or wanted a password)
-  Unreachable,      // the print server could not be reached or did not answer
+  Unreachable,      // the print server could not be reached or did not answer (stays last:
+                    // the metrics count every outcome up to it)
 };
 
 // What became of one printer, with the spooler's and the device's words.
@@ -34,6 +35,8 @@ struct PrinterWakeReport {
   std::optional<double> readySeconds{};
   // What the device said of itself, in words, when it was asked and answered.
   std::string deviceStatus{};
+  // The print server that holds the printer's queue (PrintServerOf).
+  std::string server{};
 };
 
 // Exit statuses of brisakett-send, distinct so a script can tell them apart.

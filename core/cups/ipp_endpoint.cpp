@@ -34,10 +34,11 @@ IppEndpoint IppEndpoint::Server(const std::string& named) {
   return endpoint;
 }
 
-std::string IppEndpoint::Given() const {
+std::string IppEndpoint::AsGiven() const {
+  if (host.empty()) return "localhost";
   if (IsSocket() || port == 631) return host;
-  const bool six = host.find(':') != std::string::npos;
-  return (six ? "[" + host + "]" : host) + ":" + std::to_string(port);
+  const bool bareSix = host.find(':') != std::string::npos && host.front() != '[';
+  return (bareSix ? "[" + host + "]" : host) + ":" + std::to_string(port);
 }
 
 }  // namespace brisakett

@@ -23,12 +23,12 @@ struct IppEndpoint {
   // "[V6]:PORT", a socket's path), or the default one for an empty name.
   static IppEndpoint Server(const std::string& named);
   bool IsSocket() const { return !host.empty() && host[0] == '/'; }
-  // As given: the host, with its port when not 631, or the socket's path,
-  // so that two servers on one host stay apart.
-  std::string Given() const;
   // As the user knows it: its host name, or "localhost" for the local
   // scheduler's socket.
   std::string Name() const { return host.empty() || IsSocket() ? "localhost" : host; }
+  // As it was given, to tell servers apart: the socket's path, or the host
+  // with its port when that is not IPP's own.
+  std::string AsGiven() const;
 };
 
 }  // namespace brisakett

@@ -5,8 +5,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
+#include <random>
 #include <sstream>
 
 #ifndef _WIN32
@@ -18,6 +22,7 @@
 #endif
 
 #include "fake_printing.h"
+#include "print_server.h"
 #include "send_command.h"
 #include "send_options.h"
 #include "warmup_stream.h"
@@ -153,7 +158,10 @@ TEST_F(SendCommand, WrongCommandLinesSendNothing) {
                                              {"-Strich"},
                                              {"-U"},
                                              {"-U", ""},
-                                             {"--list", "-U"}}) {
+                                             {"--list", "-U"},
+                                             {"--metrics", "", "Laser"},
+                                             {"--list", "--metrics", "m.prom"},
+                                             {"--metrics=a", "--metrics", "b", "Laser"}}) {
     const SendRun run = Send(arguments);
     EXPECT_EQ(run.status, kExitUsageError) << arguments.front();
     EXPECT_EQ(run.out, "");
@@ -354,6 +362,77 @@ TEST_F(SendCommandAskingDevices, TheLastReadingDecidesWhenTheTimeRunsOut) {
   EXPECT_EQ(byName["Tinte"]["device_status"], "down, other");
   EXPECT_EQ(WorseExitStatus(kExitNeedsAttention, kExitStillWaiting), kExitNeedsAttention);
   EXPECT_EQ(WorseExitStatus(kExitNeedsAttention, kExitUnknown), kExitUnknown);
+}
+
+// A folder of the test's own, on Windows too, removed with it.
+struct OwnFolder {
+  const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                     ("brisakett-" + std::to_string(std::random_device()()));
+  OwnFolder() { std::filesystem::create_directory(path); }
+  ~OwnFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+  std::string Read(const std::string& name) const {
+    std::ifstream in(path / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+};
+
+// --metrics: each printer and the run, for Prometheus, written at the end
+// of any run (one that fails before its jobs too) with nothing left
+// beside; a file that cannot be written is told, and the exit status stays
+// the run's.
+TEST_F(SendCommandAskingDevices, MetricsHoldEachPrinterAndTheRun) {
+  devices.scripts["Laser"] = {ReadPrinterMib(2, 3, "")};
+  devices.scripts["Tinte"] = {ReadPrinterMib(2, 5, "")};
+  const OwnFolder folder;
+  const std::string file = (folder.path / "brisakett.prom").string();
+  int status = 0;
+  Run({"--timeout", "2", "--metrics", file, "Laser", "Tinte", "Nope", "--", "-Strich"}, status);
+  EXPECT_EQ(status, kExitNotRecognized);
+  const std::string text = folder.Read("brisakett.prom");
+  const std::string server = PrintServerOf("Laser");
+  const auto has = [&text](const std::string& metric, const std::string& printer,
+                           const std::string& rest) {
+    return text.find("\nbrisakett_printer_" + metric + "{printer=\"" + printer + "\",server=\"" +
+                     PrintServerOf(printer) + "\"" + rest) != std::string::npos;
+  };
+  EXPECT_TRUE(has("outcome", "Laser", ",outcome=\"ready\"} 1\n")) << text;
+  EXPECT_TRUE(has("outcome", "Tinte", ",outcome=\"warming-up\"} 1\n"));
+  EXPECT_TRUE(has("outcome", "Nope", ",outcome=\"not-recognized\"} 1\n"));
+  EXPECT_TRUE(has("outcome", "-Strich", ",outcome=\"delivered\"} 1\n"));
+  EXPECT_TRUE(has("ready", "Laser", "} 1\n"));
+  EXPECT_TRUE(has("ready", "Tinte", "} 0\n"));
+  EXPECT_TRUE(has("ready_seconds", "Laser", "} "));
+  EXPECT_FALSE(has("ready_seconds", "Tinte", "} "));
+  EXPECT_TRUE(has("delivered_seconds", "-Strich", "} "));
+  EXPECT_FALSE(has("delivered_seconds", "Nope", "} "));
+  EXPECT_NE(text.find("\n# TYPE brisakett_run_exit_status gauge\nbrisakett_run_exit_status 3\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("\nbrisakett_run_printers{outcome=\"ready\"} 1\n"), std::string::npos);
+  const std::string stamp = "\nbrisakett_run_timestamp_seconds ";
+  ASSERT_NE(text.find(stamp), std::string::npos);
+  const double now =
+      std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+  EXPECT_NEAR(std::stod(text.substr(text.find(stamp) + stamp.size())), now, 60);
+
+  catalog.failure = ServerAnswer{ServerVerdict::Unreachable, "The print server cannot be reached."};
+  Run({"--all", "--metrics", file}, status);
+  EXPECT_EQ(status, kExitUnreachable);
+  const std::string unreachable = folder.Read("brisakett.prom");
+  EXPECT_NE(unreachable.find("\nbrisakett_run_exit_status 4\n"), std::string::npos) << unreachable;
+  EXPECT_EQ(unreachable.find("brisakett_printer_"), std::string::npos);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path), {}), 1);
+
+  catalog.failure = ServerAnswer{};
+  StringOutput out, err;
+  const std::string nowhere = (folder.path / "missing" / "brisakett.prom").string();
+  EXPECT_EQ(
+      RunSendCommand({"--metrics", nowhere, "Laser"}, login, catalog, spooler, watcher, out, err),
+      kExitSucceeded);
+  EXPECT_NE(err.text.find("metrics could not be written to " + nowhere + ": "), std::string::npos)
+      << err.text;
 }
 
 // One reading is not the printer's word: one still idle for a moment

@@ -24,3 +24,13 @@
       GTEST_SKIP() << "no snmpd: " << (why);                                  \
     }                                                                         \
   } while (false)
+
+// The same for another program a test runs (`path` as FindProgram gives
+// it, empty when missing), such as Prometheus' promtool.
+#define REQUIRE_PROGRAM(path, what)                                           \
+  do {                                                                        \
+    if ((path).empty()) {                                                     \
+      if (::brisakett::testing::CupsdRequired()) FAIL() << (what) << " is not installed"; \
+      GTEST_SKIP() << (what) << " is not installed";                          \
+    }                                                                         \
+  } while (false)
