@@ -1,6 +1,7 @@
 #include "system_device_status.h"
 
 #include "cups/cups_device_locator.h"
+#include "cups/ipp_device_status.h"
 #include "posix/snmp_device_status.h"
 
 namespace brisakett {
@@ -10,7 +11,7 @@ std::unique_ptr<DeviceLocator> MakeSystemDeviceLocator(const SpoolerLogin& login
 }
 
 std::unique_ptr<DeviceStatusSource> MakeSystemDeviceStatusSource() {
-  return std::make_unique<SnmpDeviceStatus>();
+  return std::make_unique<IppDeviceStatus>(std::make_unique<SnmpDeviceStatus>());
 }
 
 }  // namespace brisakett
