@@ -220,7 +220,8 @@ ScriptedIppPrinter::ScriptedIppPrinter(const std::vector<std::string>& addresses
                                        std::uint16_t port)
     : behaviour_(std::move(behaviour)), port_(port) {
   for (const std::string& address : addresses) {
-    services_.push_back(std::make_unique<LoopbackService>([this](int client) { Serve(client); }, address, port_));
+    services_.push_back(
+        std::make_unique<LoopbackService>([this](int client) { Serve(client); }, address, port_, true));
     port_ = services_.back()->Port();
     if (port_ == 0) return;
   }

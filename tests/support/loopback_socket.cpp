@@ -43,18 +43,24 @@ int ConnectToLoopback(std::uint16_t port) {
 }
 
 LoopbackService::LoopbackService(std::function<void(int client)> serve, const std::string& address,
-                                 std::uint16_t port)
+                                 std::uint16_t port, bool closeWhenServed)
     : serve_(std::move(serve)), port_(port), listener_(ListenOnLoopback(port_, address)) {
   if (listener_ < 0) {
     port_ = 0;
     return;
   }
-  acceptor_ = std::thread([this] {
+  acceptor_ = std::thread([this, closeWhenServed] {
     for (;;) {
       const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
       if (client < 0) return;
       Keep(client);
-      Run([this, client] { serve_(client); });
+      Run([this, client, closeWhenServed] {
+        serve_(client);
+        if (!closeWhenServed) return;
+        const std::lock_guard guard(lock_);
+        std::erase(sockets_, client);
+        close(client);
+      });
     }
   });
 }
@@ -73,7 +79,7 @@ LoopbackService::~LoopbackService() {
     {
       const std::lock_guard guard(lock_);
       if (threads_.empty()) break;
-      thread = std::move(threads_.back());
+      thread = std::move(threads_.back().thread);
       threads_.pop_back();
     }
     thread.join();
@@ -90,7 +96,17 @@ void LoopbackService::Keep(int fd) {
 
 void LoopbackService::Run(std::function<void()> work) {
   const std::lock_guard guard(lock_);
-  threads_.emplace_back(std::move(work));
+  std::erase_if(threads_, [](Worker& worker) {
+    if (!*worker.done) return false;
+    worker.thread.join();
+    return true;
+  });
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  threads_.push_back({std::thread([work = std::move(work), done] {
+                        work();
+                        *done = true;
+                      }),
+                      done});
 }
 
 }  // namespace brisakett::testing
