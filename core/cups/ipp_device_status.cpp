@@ -2,6 +2,7 @@
 
 #include <cups/cups.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -106,6 +107,12 @@ DeviceStatus ReadResponse(ipp_t* response) {
 // presented (its trust settings, and the certificate the spooler kept
 // from the device before); nothing when it does.
 std::optional<std::string> Distrust(http_t* http, const std::string& host) {
+  // libcups reads the certificate revocation list into one global anew,
+  // leaking the list before, in each thread that asks about trust before
+  // it has read the client settings; each question has a thread of its
+  // own, so every one but the first reads the settings first.
+  static std::atomic<bool> listRead{false};
+  if (listRead.exchange(true)) cupsUser();
   cups_array_t* credentials = nullptr;
   if (httpCopyCredentials(http, &credentials) != 0 || cupsArrayCount(credentials) == 0) {
     httpFreeCredentials(credentials);

@@ -181,20 +181,13 @@ ssize_t WriteBytes(void* context, ipp_uchar_t* buffer, size_t length) {
 }
 
 // What CUPS' ipp backend looks for before it sends a job.
-void AddCapabilities(ipp_t* response, const char* uri) {
+void AddCapabilities(ipp_t* response) {
   ippAddBoolean(response, IPP_TAG_PRINTER, "printer-is-accepting-jobs", 1);
   const int operations[] = {IPP_OP_PRINT_JOB, IPP_OP_VALIDATE_JOB, IPP_OP_CANCEL_JOB, IPP_OP_GET_JOB_ATTRIBUTES,
                             IPP_OP_GET_JOBS, IPP_OP_GET_PRINTER_ATTRIBUTES};
   ippAddIntegers(response, IPP_TAG_PRINTER, IPP_TAG_ENUM, "operations-supported", 6, operations);
   ippAddString(response, IPP_TAG_PRINTER, IPP_TAG_MIMETYPE, "document-format-supported", nullptr,
                "application/octet-stream");
-  ippAddString(response, IPP_TAG_PRINTER, IPP_TAG_MIMETYPE, "document-format-default", nullptr,
-               "application/octet-stream");
-  const char* versions[] = {"1.0", "1.1", "2.0"};
-  ippAddStrings(response, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "ipp-versions-supported", 3, nullptr, versions);
-  if (uri) ippAddString(response, IPP_TAG_PRINTER, IPP_TAG_URI, "printer-uri-supported", nullptr, uri);
-  ippAddString(response, IPP_TAG_PRINTER, IPP_TAG_NAME, "printer-name", nullptr, "Scripted");
-  ippAddString(response, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "compression-supported", nullptr, "none");
 }
 
 void AddState(ipp_t* response, const ScriptedIppPrinter::State& state, bool wrongTypes) {
@@ -288,7 +281,6 @@ std::string ScriptedIppPrinter::Answer(const std::string& body) {
   while ((state = ippReadIO(&in, ReadBytes, 1, nullptr, request)) != IPP_STATE_DATA && state != IPP_STATE_ERROR) {
   }
   ipp_t* response = ippNewResponse(request);
-  const char* uri = ippGetString(ippFindAttribute(request, "printer-uri", IPP_TAG_URI), 0, nullptr);
   ipp_attribute_t* jobId = ippFindAttribute(request, "job-id", IPP_TAG_INTEGER);
   switch (state == IPP_STATE_ERROR ? IPP_OP_CUPS_INVALID : ippGetOperation(request)) {
     case IPP_OP_GET_PRINTER_ATTRIBUTES: {
@@ -297,7 +289,7 @@ std::string ScriptedIppPrinter::Answer(const std::string& body) {
         return behaviour_.wrongTypes;
       }();
       AddState(response, Now(), wrongTypes);
-      AddCapabilities(response, uri);
+      AddCapabilities(response);
       break;
     }
     case IPP_OP_PRINT_JOB: {
