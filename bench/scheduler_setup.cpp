@@ -12,13 +12,14 @@ namespace fs = std::filesystem;
 // What lpadmin -p NAME -E -v URI -m raw leaves in printers.conf, less the
 // fields the scheduler fills in itself (UUID, state times).
 std::string PrinterEntry(const std::string& name, int id, const std::string& host,
-                         std::uint16_t port, bool isDefault) {
+                         std::uint16_t port, const std::string& ippResource, bool isDefault) {
   const char* tag = isDefault ? "DefaultPrinter" : "Printer";
   std::ostringstream entry;
   entry << '<' << tag << ' ' << name << ">\n"
         << "PrinterId " << id << "\n"
         << "Info " << name << "\n"
-        << "DeviceURI socket://" << host << ":" << port << "\n"
+        << "DeviceURI " << (ippResource.empty() ? "socket" : "ipp") << "://" << host << ":" << port
+        << (ippResource.empty() ? "" : "/" + ippResource) << "\n"
         << "State Idle\n"
         << "Type 4\n"
         << "Accepting Yes\n"
@@ -69,14 +70,15 @@ bool RestartLikeAnInstalledScheduler(testing::PrivateCupsd& cupsd, std::string* 
 }
 
 bool RestartWithQueues(testing::PrivateCupsd& cupsd, int count, std::uint16_t port,
-                       std::string* why, const std::function<std::string(int)>& hostOf) {
+                       std::string* why, const std::function<std::string(int)>& hostOf,
+                       const std::string& ippResource) {
   cupsd.Stop();
   const fs::path conf = fs::path(cupsd.Folder()) / "conf";
   std::ofstream printers(conf / "printers.conf", std::ios::trunc);
   printers << "NextPrinterId " << count + 1 << "\n";
   for (int number = 1; number <= count; ++number) {
     printers << PrinterEntry(BenchQueueName(number), number, hostOf ? hostOf(number) : "127.0.0.1",
-                             port, number == count);
+                             port, ippResource, number == count);
   }
   printers.close();
   if (!printers || !ConfigureLikeAnInstalledScheduler((conf / "cupsd.conf").string())) {

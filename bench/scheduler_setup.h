@@ -20,13 +20,15 @@ bool RestartLikeAnInstalledScheduler(testing::PrivateCupsd& cupsd, std::string* 
 
 // Gives the scheduler exactly `count` raw queues, Bench-0001 onwards, all
 // printing to the AppSocket printer at 127.0.0.1:port (or, with `hostOf`,
-// at hostOf(number):port), with the last one as the default, configured as
-// above.
+// at hostOf(number):port; with `ippResource`, to the IPP printer at
+// ipp://host:port/ippResource), with the last one as the default,
+// configured as above.
 //
 // lpadmin takes tens of milliseconds per queue (the bench measures it), so
 // for 1000 or 5000 queues the scheduler is stopped, its printers.conf
 // written whole and the scheduler started again on the same socket.
 bool RestartWithQueues(testing::PrivateCupsd& cupsd, int count, std::uint16_t port,
-                       std::string* why, const std::function<std::string(int)>& hostOf = {});
+                       std::string* why, const std::function<std::string(int)>& hostOf = {},
+                       const std::string& ippResource = {});
 
 }  // namespace brisakett::bench

@@ -11,13 +11,16 @@
 // one Markdown table of medians.
 //
 // Then, with N printers (default 300) each on a loopback address of its
-// own, all warming up for a few seconds after their first job (one shared
-// state, told by three snmpd agents that each answer for a third of the
-// addresses): `brisakett-send --all --wait` until every printer reports
-// ready, against `brisakett-send --all` submitting alone. Needs root (SNMP
-// port 161); `--ready-printers 0` leaves it out.
+// own, all warming up for a few seconds after their first job:
+// `brisakett-send --all --wait` until every printer has reported, against
+// `brisakett-send --all` submitting alone. Over SNMP, a tenth of them
+// answer 2.5 s late (agents of the tests' own) and a tenth not at all,
+// the rest share one state told by three snmpd agents; needs root (port
+// 161), `--ready-printers 0` leaves it out. Over IPP, three printers of
+// the tests' own each stand for a third of them; `--ipp-printers 0` leaves
+// it out.
 //
-//   brisakett-send-many-bench [--rounds N] [--queues N] [--ready-printers N]
+//   brisakett-send-many-bench [--rounds N] [--queues N] [--ready-printers N] [--ipp-printers N]
 
 #include <algorithm>
 #include <chrono>
@@ -36,10 +39,13 @@
 #include <sstream>
 #include <thread>
 
+#include "bench_queue_name.h"
 #include "capture_server.h"
 #include "child_process.h"
+#include "ipp_printer.h"
 #include "private_cupsd.h"
 #include "private_snmpd.h"
+#include "snmp_test_agent.h"
 #include "scheduler_setup.h"
 #include "timed_process.h"
 #include "warmup_stream.h"
@@ -53,12 +59,15 @@ struct Settings {
   int rounds = 5;
   int queues = 200;
   int readyPrinters = 300;
+  int ippPrinters = 300;
 };
 
 // How long the simulated printers warm up after their first job, in the
-// agents' whole seconds, and how often brisakett-send asks them again.
+// agents' whole seconds, and how often brisakett-send asks them again;
+// how late the late ones answer.
 constexpr int kWarmUpSeconds = 4;
 constexpr double kAskAgainMs = 1000;
+constexpr auto kLate = 2500ms;
 
 // Whether the scheduler has no job left that is not completed. It lists
 // 500 jobs at most, so with more a round's jobs cannot be counted done;
@@ -119,11 +128,92 @@ std::string PrinterAddress(int number) {
   return "127.0." + std::to_string(1 + (number - 1) / 250) + "." + std::to_string(1 + (number - 1) % 250);
 }
 
-// Every printer woken and followed to "ready" against submitting alone.
-void ReadyFigure(const Settings& settings) {
-  const int count = settings.readyPrinters;
-  std::vector<std::vector<std::string>> agentAddresses(3);
+// One figure's rounds: `--all` submitting alone against `--all --wait`
+// until every printer has reported, each checked by `expected` (the
+// outcome each printer must end with).
+struct ReadyRounds {
+  std::vector<double> submitMs, reportedMs, slowestReadyMs, slowestDeliveredMs;
+};
+
+ReadyRounds RunReadyRounds(const Settings& settings, const std::function<void()>& rest,
+                           const std::function<std::string(const std::string&)>& expected, int count) {
+  ReadyRounds rounds;
+  for (int round = 0; round < settings.rounds; ++round) {
+    rest();
+    const bench::TimedRun submit = bench::RunTimed({BRISAKETT_SEND_PATH, "--all"});
+    if (submit.exitStatus != 0) Fail("brisakett-send --all exited with " + std::to_string(submit.exitStatus));
+    rounds.submitMs.push_back(submit.Ms());
+    rest();
+
+    const std::int64_t start = bench::MonotonicNs();
+    const testing::SeparateProgramRun run = testing::RunProgramApart(
+        {BRISAKETT_SEND_PATH, "--all", "--wait", "--json", "--timeout", "120"});
+    rounds.reportedMs.push_back(double(bench::MonotonicNs() - start) / 1e6);
+    if (run.exitStatus != 0) {
+      Fail("brisakett-send --all --wait exited with " + std::to_string(run.exitStatus) + ": " +
+           run.out.substr(0, 400) + run.err);
+    }
+    std::istringstream lines(run.out);
+    int reported = 0;
+    double slowestReady = 0, slowestDelivered = 0;
+    for (std::string line; std::getline(lines, line);) {
+      const nlohmann::json object = nlohmann::json::parse(line);
+      if (object["outcome"] != expected(object["name"])) Fail("not " + expected(object["name"]) + ": " + line);
+      ++reported;
+      slowestDelivered = std::max(slowestDelivered, object["seconds"].get<double>());
+      if (object["outcome"] == "ready") {
+        slowestReady = std::max(slowestReady, object["ready_seconds"].get<double>());
+      }
+    }
+    if (reported != count) Fail(std::to_string(reported) + " of " + std::to_string(count) + " printers reported");
+    rounds.slowestReadyMs.push_back(slowestReady * 1000);
+    rounds.slowestDeliveredMs.push_back(slowestDelivered * 1000);
+  }
+  return rounds;
+}
+
+void PrintReadyTable(const std::string& heading, const ReadyRounds& rounds,
+                     const std::vector<std::pair<std::string, double>>& floors) {
+  const double submit = Median(rounds.submitMs), reported = Median(rounds.reportedMs);
+  std::printf("| %s | Time | Against submitting alone |\n|---|---:|---:|\n", heading.c_str());
+  std::printf("| `brisakett-send --all`, submitting alone | %.0f ms | 1.00 |\n", submit);
+  std::printf("| `brisakett-send --all --wait`, until every printer reported | %.0f ms | %.2f |\n", reported,
+              reported / submit);
+  std::printf("| its slowest delivery (`seconds`) | %.0f ms | |\n", Median(rounds.slowestDeliveredMs));
+  std::printf("| its slowest `ready_seconds` | %.0f ms | |\n", Median(rounds.slowestReadyMs));
+  for (const auto& [what, ms] : floors) {
+    std::printf("| floor: %s | %.0f ms | %.2f of the run |\n", what.c_str(), ms, ms / reported);
+  }
+}
+
+// The job reached a printer's capture server: the simulated printers warm up.
+using Arrived = std::function<void()>;
+
+std::vector<std::unique_ptr<tools::CaptureServer>> CapturePrinters(int count, const Arrived& arrived) {
+  std::vector<std::unique_ptr<tools::CaptureServer>> printers;
   for (int number = 1; number <= count; ++number) {
+    printers.push_back(std::make_unique<tools::CaptureServer>(
+        9100, [&arrived](std::size_t, const std::string&) { arrived(); }, PrinterAddress(number)));
+  }
+  return printers;
+}
+
+void WaitUntilNoJobActive(const testing::PrivateCupsd& cupsd) {
+  const auto deadline = std::chrono::steady_clock::now() + 600s;
+  while (!NoJobActive(cupsd)) {
+    if (std::chrono::steady_clock::now() > deadline) Fail("the jobs did not all complete");
+    std::this_thread::sleep_for(100ms);
+  }
+}
+
+// Every printer woken and followed over SNMP until it has reported,
+// against submitting alone: most warming up (snmpd), a tenth late, a
+// tenth silent.
+void ReadyFigure(const Settings& settings) {
+  const int count = settings.readyPrinters, late = count / 10, silent = count / 10;
+  const int prompt = count - late - silent;
+  std::vector<std::vector<std::string>> agentAddresses(3);
+  for (int number = 1; number <= prompt; ++number) {
     agentAddresses[(number - 1) % 3].push_back(PrinterAddress(number));
   }
   std::string why;
@@ -133,64 +223,88 @@ void ReadyFigure(const Settings& settings) {
         addresses, testing::SimulatedPrinter::WarmsUpAfterJob, &why, {.warmUpSeconds = kWarmUpSeconds}));
     if (!agents.back()) Fail("no snmpd: " + why);
   }
-  constexpr std::uint16_t kPort = 9100;
-  std::vector<std::unique_ptr<tools::CaptureServer>> printers;
-  for (int number = 1; number <= count; ++number) {
-    printers.push_back(std::make_unique<tools::CaptureServer>(
-        kPort,
-        [&agents](std::size_t, const std::string&) {
-          for (const auto& agent : agents) agent->JobArrived();
-        },
-        PrinterAddress(number)));
+  std::vector<std::unique_ptr<testing::SnmpTestAgent>> lateAgents;
+  for (int number = prompt + 1; number <= prompt + late; ++number) {
+    lateAgents.push_back(std::make_unique<testing::SnmpTestAgent>(
+        PrinterAddress(number), testing::SnmpTestAgent::Printer{.delay = kLate, .warmUp = kWarmUpSeconds * 1s},
+        161));
+    if (lateAgents.back()->Port() == 0) Fail("no SNMP port 161 on " + PrinterAddress(number));
   }
+  const Arrived arrived = [&] {
+    for (const auto& agent : agents) agent->JobArrived();
+    for (const auto& agent : lateAgents) agent->JobArrived();
+  };
+  const auto printers = CapturePrinters(count, arrived);
   auto cupsd = testing::PrivateCupsd::Start(&why);
-  if (!cupsd || !bench::RestartWithQueues(*cupsd, count, kPort, &why, PrinterAddress)) {
+  if (!cupsd || !bench::RestartWithQueues(*cupsd, count, 9100, &why, PrinterAddress)) {
     Fail("no private scheduler: " + why);
   }
-  const auto rest = [&] {
-    const auto deadline = std::chrono::steady_clock::now() + 600s;
-    while (!NoJobActive(*cupsd)) {
-      if (std::chrono::steady_clock::now() > deadline) Fail("the jobs did not all complete");
-      std::this_thread::sleep_for(100ms);
-    }
-    for (const auto& agent : agents) agent->Rest();
-  };
-
-  std::vector<double> submitMs, readyMs, slowestReady;
-  for (int round = 0; round < settings.rounds; ++round) {
-    rest();
-    const bench::TimedRun submit = bench::RunTimed({BRISAKETT_SEND_PATH, "--all"});
-    if (submit.exitStatus != 0) Fail("brisakett-send --all exited with " + std::to_string(submit.exitStatus));
-    submitMs.push_back(submit.Ms());
-    rest();
-
-    const std::int64_t start = bench::MonotonicNs();
-    const testing::SeparateProgramRun run = testing::RunProgramApart(
-        {BRISAKETT_SEND_PATH, "--all", "--wait", "--json", "--timeout", "120"});
-    readyMs.push_back(double(bench::MonotonicNs() - start) / 1e6);
-    if (run.exitStatus != 0) Fail("brisakett-send --all --wait exited with " + std::to_string(run.exitStatus) + ": " + run.out.substr(0, 400) + run.err);
-    std::istringstream lines(run.out);
-    int ready = 0;
-    double slowest = 0;
-    for (std::string line; std::getline(lines, line);) {
-      const nlohmann::json object = nlohmann::json::parse(line);
-      if (object["outcome"] != "ready") Fail("not ready: " + line);
-      ++ready;
-      slowest = std::max(slowest, object["ready_seconds"].get<double>());
-    }
-    if (ready != count) Fail(std::to_string(ready) + " of " + std::to_string(count) + " printers reported");
-    slowestReady.push_back(slowest * 1000);
+  std::map<std::string, std::string> expected;
+  for (int number = 1; number <= count; ++number) {
+    expected[bench::BenchQueueName(number)] = number > prompt + late ? "delivered" : "ready";
   }
+  const ReadyRounds rounds = RunReadyRounds(
+      settings,
+      [&] {
+        WaitUntilNoJobActive(*cupsd);
+        for (const auto& agent : agents) agent->Rest();
+        for (const auto& agent : lateAgents) agent->Rest();
+      },
+      [&](const std::string& name) { return expected.at(name); }, count);
 
-  std::printf("\n%d printers on addresses of their own, warming up for %d s (counted in the "
-              "agents' whole seconds) from their first job, three snmpd agents; asked again every "
-              "%.0f ms; %d rounds, medians. Every printer reported ready in every round.\n\n",
+  std::printf("\n%d printers on addresses of their own, warming up for %d s from their first job: %d "
+              "told by three snmpd agents (in whole seconds), %d by agents of our own that answer %.1f s "
+              "late, %d with no agent at all; asked again every %.0f ms; %d rounds, medians. Every "
+              "printer reported ready in every round, but the silent ones, delivered.\n\n",
+              count, kWarmUpSeconds, prompt, late, std::chrono::duration<double>(kLate).count(), silent,
+              kAskAgainMs, settings.rounds);
+  // The last late printer is delivered as the submitting ends; its first
+  // reading takes two round trips (its row, its values), the second one
+  // more an interval later. All warm up from the first job.
+  const double lateMs = std::chrono::duration<double, std::milli>(kLate).count();
+  PrintReadyTable("Waking " + std::to_string(count) + " printers over SNMP", rounds,
+                  {{"warm-up plus one interval", kWarmUpSeconds * 1000 + kAskAgainMs},
+                   {"submitting alone, then a late one's row, values, an interval and values again",
+                    Median(rounds.submitMs) + 3 * lateMs + kAskAgainMs}});
+}
+
+// Every printer woken and followed over IPP until it is ready, against
+// submitting alone: three printers of our own, each on a third of the
+// addresses and in one state, warming up after their first job.
+void IppReadyFigure(const Settings& settings) {
+  const int count = settings.ippPrinters;
+  constexpr std::uint16_t kPort = 8631;
+  std::vector<std::vector<std::string>> addresses(3);
+  for (int number = 1; number <= count; ++number) addresses[(number - 1) % 3].push_back(PrinterAddress(number));
+  using testing::ScriptedIppPrinter;
+  const ScriptedIppPrinter::Behaviour warming{
+      .warming = ScriptedIppPrinter::State{3, {"fuser-under-temp-warning"}, "Warming up"},
+      .warmUp = kWarmUpSeconds * 1s};
+  std::vector<std::unique_ptr<ScriptedIppPrinter>> printers;
+  for (const auto& some : addresses) {
+    printers.push_back(std::make_unique<ScriptedIppPrinter>(some, warming, kPort));
+    if (printers.back()->Port() != kPort) Fail("no IPP port " + std::to_string(kPort) + " on " + some.front());
+  }
+  std::string why;
+  auto cupsd = testing::PrivateCupsd::Start(&why);
+  if (!cupsd || !bench::RestartWithQueues(*cupsd, count, kPort, &why, PrinterAddress, "ipp/print")) {
+    Fail("no private scheduler: " + why);
+  }
+  const ReadyRounds rounds = RunReadyRounds(
+      settings,
+      [&] {
+        WaitUntilNoJobActive(*cupsd);
+        for (const auto& printer : printers) printer->Rest();
+      },
+      [](const std::string&) { return std::string("ready"); }, count);
+
+  std::printf("\n%d printers that speak IPP on addresses of their own (three printers of the tests' "
+              "own, a third each), warming up for %d s from their first job (fuser-under-temp); the "
+              "spooler's ipp backend delivers the jobs; asked again every %.0f ms; %d rounds, medians. "
+              "Every printer reported ready in every round.\n\n",
               count, kWarmUpSeconds, kAskAgainMs, settings.rounds);
-  std::printf("| Waking %d printers | Time |\n|---|---:|\n", count);
-  std::printf("| `brisakett-send --all`, submitting alone | %.0f ms |\n", Median(submitMs));
-  std::printf("| `brisakett-send --all --wait`, until all ready | %.0f ms |\n", Median(readyMs));
-  std::printf("| its slowest `ready_seconds` | %.0f ms |\n", Median(slowestReady));
-  std::printf("| floor: warm-up plus one interval | %.0f ms |\n", kWarmUpSeconds * 1000 + kAskAgainMs);
+  PrintReadyTable("Waking " + std::to_string(count) + " printers over IPP", rounds,
+                  {{"warm-up plus one interval", kWarmUpSeconds * 1000 + kAskAgainMs}});
 }
 
 }  // namespace
@@ -201,6 +315,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--rounds") == 0) settings.rounds = std::atoi(argv[i + 1]);
     if (std::strcmp(argv[i], "--queues") == 0) settings.queues = std::atoi(argv[i + 1]);
     if (std::strcmp(argv[i], "--ready-printers") == 0) settings.readyPrinters = std::atoi(argv[i + 1]);
+    if (std::strcmp(argv[i], "--ipp-printers") == 0) settings.ippPrinters = std::atoi(argv[i + 1]);
   }
   if (settings.rounds < 1 || settings.queues < 1) Fail("--rounds and --queues must be positive");
 
@@ -268,5 +383,6 @@ int main(int argc, char** argv) {
     std::printf("| %s | %.0f ms | %.2f |\n", contender.label.c_str(), ms, ms / sequential);
   }
   if (settings.readyPrinters > 0) ReadyFigure(settings);
+  if (settings.ippPrinters > 0) IppReadyFigure(settings);
   return 0;
 }

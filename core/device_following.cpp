@@ -20,13 +20,15 @@ double SecondsBetween(DeviceFollowing::Clock::time_point from, DeviceFollowing::
 }  // namespace
 
 void DeviceFollowing::Add(Underway delivered) {
-  printers_.push_back({std::move(delivered), Clock::now(), std::nullopt, std::nullopt, std::nullopt, false});
+  Printer& printer = printers_.emplace_back();
+  printer.run = std::move(delivered);
+  printer.delivered = Clock::now();
 }
 
 DeviceFollowing::Clock::time_point DeviceFollowing::NextStep() const {
   Clock::time_point next = Clock::time_point::max();
   for (const Printer& printer : printers_) {
-    if (!printer.host) return Clock::time_point::min();  // to be located: at once
+    if (!printer.host || printer.hearSpooler) return Clock::time_point::min();  // at once
   }
   for (const auto& [name, host] : hosts_) {
     if (!host.asking && host.printers > 0) next = std::min(next, host.nextAsk);
@@ -44,32 +46,61 @@ void DeviceFollowing::Finish(Printer& printer, WakeOutcome outcome, std::string 
   ended.push_back(std::move(printer.run));
 }
 
-std::vector<Underway> DeviceFollowing::Step(Deadline& deadline) {
-  std::vector<Underway> ended;
+void DeviceFollowing::Locate(Deadline& deadline, std::vector<Underway>& ended) {
   std::vector<Printer*> unlocated;
   std::vector<std::string> names;
   for (Printer& printer : printers_) {
-    if (printer.host || printer.finished) continue;
+    if (printer.host || printer.hearSpooler || printer.finished) continue;
     unlocated.push_back(&printer);
     names.push_back(printer.run.report.name);
   }
-  if (!names.empty()) {
-    const std::vector<SpoolerAnswer<DeviceAddress>> addresses = locator_.Locate(names, deadline);
-    for (std::size_t k = 0; k < unlocated.size(); ++k) {
-      Printer& printer = *unlocated[k];
-      const SpoolerAnswer<DeviceAddress>& address = addresses.at(k);
-      if (!address.Answered() || address.value.host.empty()) {
-        Finish(printer, WakeOutcome::Delivered,
-               NoStatus(address.Answered() ? address.value.whyNot
-                                           : "its device is not known: " + address.reason),
-               ended);
-        continue;
-      }
+  if (names.empty()) return;
+  const std::vector<SpoolerAnswer<DeviceAddress>> addresses = locator_.Locate(names, deadline);
+  for (std::size_t k = 0; k < unlocated.size(); ++k) {
+    Printer& printer = *unlocated[k];
+    const SpoolerAnswer<DeviceAddress>& address = addresses.at(k);
+    printer.spoolerHears = address.Answered() && address.value.spoolerHears;
+    if (address.Answered() && !address.value.host.empty()) {
       printer.host = address.value.host;
       ++hosts_[*printer.host].printers;
+    } else if (printer.spoolerHears) {
+      printer.hearSpooler = address.value.whyNot;
+    } else {
+      Finish(printer, WakeOutcome::Delivered,
+             NoStatus(address.Answered() ? address.value.whyNot : "its device is not known: " + address.reason),
+             ended);
     }
   }
+}
 
+void DeviceFollowing::HearSpooler(Deadline& deadline, std::vector<Underway>& ended) {
+  std::vector<Printer*> hearing;
+  std::vector<WatchedJob> jobs;
+  for (Printer& printer : printers_) {
+    if (!printer.hearSpooler || printer.finished) continue;
+    hearing.push_back(&printer);
+    jobs.push_back({printer.run.report.name, printer.run.report.jobId});
+  }
+  if (jobs.empty()) return;
+  const std::vector<SpoolerAnswer<std::vector<std::string>>> heard = locator_.HeardAfter(jobs, deadline);
+  for (std::size_t k = 0; k < hearing.size(); ++k) {
+    Printer& printer = *hearing[k];
+    const std::string errors = heard.at(k).Answered() ? SpoolerErrors(heard[k].value) : std::string();
+    if (errors.empty()) {
+      Finish(printer, WakeOutcome::Delivered, NoStatus(*printer.hearSpooler), ended);
+      continue;
+    }
+    DeviceStatus word;
+    for (const std::string& reason : heard[k].value) AppendWords(word.said, reason);
+    printer.last = word;
+    Finish(printer, WakeOutcome::NeedsAttention, errors + " (as the spooler last heard from it)", ended);
+  }
+}
+
+std::vector<Underway> DeviceFollowing::Step(Deadline& deadline) {
+  std::vector<Underway> ended;
+  Locate(deadline, ended);
+  HearSpooler(deadline, ended);
   // Every host due is asked once, however many queues print to it.
   const Clock::time_point now = Clock::now();
   for (auto& [name, host] : hosts_) {
@@ -87,8 +118,13 @@ void DeviceFollowing::Read(Printer& printer, const SpoolerAnswer<DeviceStatus>& 
                            std::vector<Underway>& ended) {
   if (!answer.Answered()) {
     // A device that has told before keeps its last reading; one that never
-    // did does not tell.
-    if (!printer.last) Finish(printer, WakeOutcome::Delivered, NoStatus(answer.reason), ended);
+    // did does not tell, and the spooler may tell in its place.
+    if (printer.last) return;
+    if (printer.spoolerHears) {
+      printer.hearSpooler = answer.reason;
+    } else {
+      Finish(printer, WakeOutcome::Delivered, NoStatus(answer.reason), ended);
+    }
     return;
   }
   const DeviceStatus& reading = answer.value;
@@ -124,7 +160,8 @@ std::vector<Underway> DeviceFollowing::GiveUp(const std::string& why) {
   for (Printer& printer : printers_) {
     if (printer.finished) continue;
     if (!printer.last) {
-      Finish(printer, WakeOutcome::Delivered, NoStatus(why + " before it answered"), ended);
+      Finish(printer, WakeOutcome::Delivered,
+             NoStatus(printer.hearSpooler.value_or(why + " before it answered")), ended);
       continue;
     }
     const DeviceStatus last = *printer.last;

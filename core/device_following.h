@@ -23,6 +23,11 @@ namespace brisakett {
 // readings at least a second apart, the first no sooner than a second
 // after delivery; when the time runs out, the last reading decides. Used
 // from one thread; the devices' answers come through the inbox.
+//
+// A printer whose device cannot be asked, or never answers, is told by
+// what the spooler last heard from the device after the job completed:
+// an error it heard is a printer that needs attention; anything else
+// tells nothing, and never that the printer is ready.
 class DeviceFollowing {
 public:
   using Clock = std::chrono::steady_clock;
@@ -36,9 +41,9 @@ public:
   bool Empty() const { return printers_.empty(); }
   // When Step has something to do.
   Clock::time_point NextStep() const;
-  // Finds the devices of the printers added since (within `deadline`) and
-  // asks each device whose turn it is. Returns the printers whose outcome
-  // is known (those that are not asked).
+  // Finds the devices of the printers added since (within `deadline`),
+  // hears the spooler for those whose device does not tell, and asks each
+  // device whose turn it is. Returns the printers whose outcome is known.
   std::vector<Underway> Step(Deadline& deadline);
   // One device's answer: returns the printers whose outcome it settles.
   std::vector<Underway> Take(const RunInbox::DeviceAnswer& answer);
@@ -54,6 +59,9 @@ private:
     std::optional<DeviceStatus> last;
     // The first of the latest readings that agree, once one counts.
     std::optional<DeviceStatus> firstAgreeing;
+    bool spoolerHears = false;
+    // Why its device does not tell, once the spooler's word is wanted.
+    std::optional<std::string> hearSpooler;
     bool finished = false;
   };
   struct Host {
@@ -61,6 +69,8 @@ private:
     Clock::time_point nextAsk{};
     std::size_t printers = 0;  // not yet finished
   };
+  void Locate(Deadline& deadline, std::vector<Underway>& ended);
+  void HearSpooler(Deadline& deadline, std::vector<Underway>& ended);
   void Read(Printer& printer, const SpoolerAnswer<DeviceStatus>& answer, std::vector<Underway>& ended);
   void Finish(Printer& printer, WakeOutcome outcome, std::string reason, std::vector<Underway>& ended);
   void Sweep();

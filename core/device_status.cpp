@@ -80,6 +80,65 @@ DeviceStatus Status(DeviceReadiness readiness, std::string condition, std::strin
   return status;
 }
 
+// A printer-state-reason as RFC 8011 reads it: its keyword and the
+// severity its suffix gives. A keyword without a suffix is to be taken as
+// an error.
+struct StateReason {
+  enum class Severity { Report, Warning, Error } severity = Severity::Error;
+  std::string_view keyword;
+  bool suffixed = false;
+
+  explicit StateReason(std::string_view value) : keyword(value) {
+    constexpr std::pair<std::string_view, Severity> kSuffixes[] = {
+        {"-report", Severity::Report}, {"-warning", Severity::Warning}, {"-error", Severity::Error}};
+    for (const auto& [suffix, severity] : kSuffixes) {
+      if (value.size() > suffix.size() && value.ends_with(suffix)) {
+        keyword = value.substr(0, value.size() - suffix.size());
+        this->severity = severity;
+        suffixed = true;
+        break;
+      }
+    }
+  }
+
+  // What the keyword says whatever its suffix, where it says more than
+  // its severity.
+  enum class Meaning { Nothing, WarmingUp, Paused, NotYetKnown, Severity };
+  Meaning Means() const {
+    if (keyword == "none") return Meaning::Nothing;
+    // RFC 8011's fuser below its temperature, and the warming up of a
+    // printer's sub-unit that PWG 5100.9 names ("subunit-warming-up").
+    if (keyword == "fuser-under-temp" || keyword.ends_with("-warming-up")) return Meaning::WarmingUp;
+    if (keyword == "paused" || keyword == "moving-to-paused") return Meaning::Paused;
+    // The way to the device (a print server connecting to it, or getting
+    // no response from it) or a printer taken out of service: nothing yet
+    // of whether the printer prints.
+    if (keyword == "connecting-to-device" || keyword == "timed-out" || keyword == "shutdown") {
+      return Meaning::NotYetKnown;
+    }
+    // CUPS (a print server in front of the device) words its own doings
+    // ("cups-waiting-for-job-completed") without a suffix; no error.
+    if (!suffixed && keyword.starts_with("cups-")) return Meaning::Nothing;
+    return Meaning::Severity;
+  }
+
+  // "media-empty" as words: "media empty".
+  std::string Words() const {
+    std::string words(keyword);
+    std::replace(words.begin(), words.end(), '-', ' ');
+    return words;
+  }
+};
+
+std::string IppStateWord(int state) {
+  switch (state) {
+    case 3: return "idle";
+    case 4: return "processing";
+    case 5: return "stopped";
+    default: return "printer-state " + std::to_string(state);
+  }
+}
+
 }  // namespace
 
 void AppendWords(std::string& list, std::string_view more) {
@@ -128,6 +187,59 @@ DeviceStatus ReadPrinterMib(std::optional<long> hrDeviceStatus, std::optional<lo
                 {}, said);
 }
 
+DeviceStatus ReadIppPrinterState(std::optional<int> printerState, const std::vector<std::string>& reasons,
+                                 std::string_view message, std::string_view malformed) {
+  std::string said = printerState ? IppStateWord(*printerState) : std::string();
+  for (const std::string& reason : reasons) {
+    if (reason != "none") AppendWords(said, reason);
+  }
+  if (!message.empty()) said += (said.empty() ? "" : ": ") + std::string(message);
+
+  using R = DeviceReadiness;
+  if (!malformed.empty()) return Status(R::NotKnown, "it sent " + std::string(malformed), {}, said);
+  std::string errors, warnings;
+  bool warming = false, notYetKnown = false;
+  for (const std::string& value : reasons) {
+    const StateReason reason(value);
+    switch (reason.Means()) {
+      case StateReason::Meaning::Nothing: break;
+      case StateReason::Meaning::WarmingUp: warming = true; break;
+      case StateReason::Meaning::Paused: AppendWords(errors, reason.Words()); break;
+      case StateReason::Meaning::NotYetKnown: notYetKnown = true; break;
+      case StateReason::Meaning::Severity:
+        if (reason.severity == StateReason::Severity::Error) AppendWords(errors, reason.Words());
+        if (reason.severity == StateReason::Severity::Warning) AppendWords(warnings, reason.Words());
+        break;
+    }
+  }
+  if (!errors.empty()) {
+    AppendWords(errors, warnings);
+    return Status(R::NeedsAttention, errors, {}, said);
+  }
+  // A printer warming up may say stopped until its fuser is hot.
+  if (warming) return Status(R::WarmingUp, "warming up", warnings, said);
+  if (notYetKnown) return Status(R::NotKnown, "it reports " + said, {}, said);
+  if (printerState == 5) {
+    std::string stopped = "stopped";
+    AppendWords(stopped, warnings);
+    return Status(R::NeedsAttention, stopped, {}, said);
+  }
+  if (printerState == 3 || printerState == 4) return Status(R::Ready, {}, warnings, said);
+  return Status(R::NotKnown, said.empty() ? "it gives no printer-state" : "it reports " + said, {}, said);
+}
+
+std::string SpoolerErrors(const std::vector<std::string>& reasons) {
+  std::string errors;
+  for (const std::string& value : reasons) {
+    const StateReason reason(value);
+    if (reason.suffixed && reason.severity == StateReason::Severity::Error &&
+        reason.Means() != StateReason::Meaning::WarmingUp) {
+      AppendWords(errors, reason.Words());
+    }
+  }
+  return errors;
+}
+
 DeviceStatus UnreadableStatus(std::string why) {
   return Status(DeviceReadiness::NotKnown, std::move(why), {}, {});
 }
@@ -143,6 +255,7 @@ bool IsLoopbackHost(std::string_view host) {
 }
 
 DeviceToAsk ChooseDeviceToAsk(std::string_view scheme, std::string_view host, bool serverIsRemote) {
+  constexpr std::string_view kIpp[] = {"ipp", "ipps", "http", "https"};
   // Only these reach a device over the network; a usb, file, parallel or
   // serial device has no address, and a dnssd:// name is a service that
   // the server resolves, not a host we could reach.
@@ -154,7 +267,8 @@ DeviceToAsk ChooseDeviceToAsk(std::string_view scheme, std::string_view host, bo
   if (serverIsRemote && IsLoopbackHost(host)) {
     return {{}, "its device is local to the print server"};
   }
-  return {std::string(host), {}};
+  const bool speaksIpp = std::find(std::begin(kIpp), std::end(kIpp), scheme) != std::end(kIpp);
+  return {std::string(host), {}, speaksIpp};
 }
 
 }  // namespace brisakett

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace brisakett {
 
@@ -39,6 +40,20 @@ struct DeviceStatus {
 DeviceStatus ReadPrinterMib(std::optional<long> hrDeviceStatus, std::optional<long> hrPrinterStatus,
                             std::string_view detectedErrorState, std::string_view malformed = {});
 
+// A printer that speaks IPP, as RFC 8011 reads its printer-state (section
+// 5.4.11: 3 idle, 4 processing, 5 stopped; missing when not given),
+// printer-state-reasons (section 5.4.12, each keyword as given, with its
+// "-report", "-warning" or "-error" suffix or none) and
+// printer-state-message. `malformed` as for ReadPrinterMib.
+DeviceStatus ReadIppPrinterState(std::optional<int> printerState, const std::vector<std::string>& reasons,
+                                 std::string_view message, std::string_view malformed = {});
+
+// The errors among a print queue's printer-state-reasons, in words ("media
+// empty"): only those the spooler marks "-error", since its own keywords
+// for what it is doing ("connecting-to-device", "paused") carry no suffix.
+// Empty when there is none.
+std::string SpoolerErrors(const std::vector<std::string>& reasons);
+
 // A reading that tells nothing: the device answered in a way that cannot
 // be read (`why`).
 DeviceStatus UnreadableStatus(std::string why);
@@ -51,6 +66,8 @@ void AppendWords(std::string& list, std::string_view more);
 struct DeviceToAsk {
   std::string host;      // empty: not asked
   std::string whyNot;    // when not asked
+  // Its scheme is IPP's: ipp, ipps, or http and https as CUPS uses them.
+  bool speaksIpp = false;
 };
 // `serverIsRemote`: the queue lives on another machine's print server, so
 // a loopback host in its device URI is that machine's, not ours.

@@ -7,14 +7,22 @@
 
 #include "deadline.h"
 #include "device_status.h"
+#include "job_watcher.h"
 #include "server_answer.h"
 
 namespace brisakett {
 
 // Where a queue's printer can be asked for its status.
 struct DeviceAddress {
-  std::string host;    // empty: it is not asked
+  // The device as its questions know it, which its answers come under:
+  // its host, asked over SNMP; for a device that speaks IPP its printer
+  // URI ("ipps://host:631/ipp/print"), asked over IPP and then over SNMP
+  // at its host; on Windows the printer's name. Empty: it is not asked.
+  std::string host;
   std::string whyNot;  // why not, for the report
+  // The spooler itself talks to the device when it prints to it, so the
+  // queue's state reasons hold what it last heard from it.
+  bool spoolerHears = false;
 };
 
 // Tells which device each queue prints to, as the spooler knows it.
@@ -26,6 +34,15 @@ public:
   // order given, all within `deadline`.
   virtual std::vector<SpoolerAnswer<DeviceAddress>> Locate(const std::vector<std::string>& deviceNames,
                                                            Deadline& deadline) const = 0;
+
+  // For each job, in the order given and all within `deadline`: its
+  // queue's state reasons as the spooler last heard them from the device
+  // (printer-state-reasons), when they are from after the job completed;
+  // none when they are older or the spooler does not keep them.
+  virtual std::vector<SpoolerAnswer<std::vector<std::string>>> HeardAfter(const std::vector<WatchedJob>& jobs,
+                                                                          Deadline&) const {
+    return std::vector<SpoolerAnswer<std::vector<std::string>>>(jobs.size());
+  }
 };
 
 // One run's questions to devices, each on a clock of its own, so that a
@@ -36,7 +53,8 @@ public:
   using Answered = std::function<void(SpoolerAnswer<DeviceStatus>)>;
   virtual ~DeviceQuestions() = default;
 
-  // Starts one question to the device at `host` and returns at once.
+  // Starts one question to the device `host` (as DeviceAddress names it)
+  // and returns at once.
   // `answered` is called exactly once, from another thread, with the
   // device's reading (Confirmed, NotKnown when its reply could not be
   // read), or why it gave none: TimedOut when it did not answer,

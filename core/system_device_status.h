@@ -8,9 +8,9 @@
 namespace brisakett {
 
 // Where each queue's printer is, as the system's spooler knows it, and
-// how its status is asked: over SNMP on Linux, from the spooler's own
-// printer status on Windows. The locator keeps a reference to the login,
-// which must outlive it.
+// how its status is asked: on Linux over IPP where the printer speaks it,
+// otherwise over SNMP; on Windows from the spooler's own printer status.
+// The locator keeps a reference to the login, which must outlive it.
 std::unique_ptr<DeviceLocator> MakeSystemDeviceLocator(const SpoolerLogin& login);
 std::unique_ptr<DeviceStatusSource> MakeSystemDeviceStatusSource();
 

@@ -293,11 +293,21 @@ struct ScriptedDevices final : DeviceStatusSource {
 
 struct EachQueueItsOwnHost final : DeviceLocator {
   std::string usb = "-Strich";  // not asked
+  std::map<std::string, std::vector<std::string>> heard;  // the spooler's word after each job
   std::vector<SpoolerAnswer<DeviceAddress>> Locate(const std::vector<std::string>& names,
                                                    Deadline&) const override {
     std::vector<SpoolerAnswer<DeviceAddress>> found;
     for (const std::string& name : names) {
-      found.push_back(name == usb ? DeviceAddress{{}, "a usb device"} : DeviceAddress{name, {}});
+      found.push_back(name == usb ? DeviceAddress{{}, "a usb device", true} : DeviceAddress{name, {}, true});
+    }
+    return found;
+  }
+  std::vector<SpoolerAnswer<std::vector<std::string>>> HeardAfter(const std::vector<WatchedJob>& jobs,
+                                                                  Deadline&) const override {
+    std::vector<SpoolerAnswer<std::vector<std::string>>> found;
+    for (const WatchedJob& job : jobs) {
+      const auto word = heard.find(job.deviceName);
+      found.push_back(word == heard.end() ? std::vector<std::string>{} : word->second);
     }
     return found;
   }
@@ -329,12 +339,14 @@ protected:
 
 // Each delivered printer's device is asked (with the community given)
 // until two readings a second apart agree; when the time runs out, the
-// last reading decides, and a device that never answers leaves the
-// printer delivered.
+// last reading decides, and a device that never answers, or cannot be
+// asked, leaves the printer delivered unless the spooler heard an error
+// from it after the job.
 TEST_F(SendCommandAskingDevices, TheLastReadingDecidesWhenTheTimeRunsOut) {
   devices.scripts["Laser"] = {ReadPrinterMib(3, 3, "\x20")};  // low toner
   devices.scripts["Tinte"] = {ReadPrinterMib(2, 5, "")};
   devices.later = std::chrono::seconds(7);  // ready 7 s after submitting
+  locator.heard["-Strich"] = {"toner-low-warning", "offline-report"};
   int status = 0;
   auto byName = Run({"--timeout", "1", "--snmp-community", "geheim", "Laser", "Tinte", "--", "-Strich"},
                     status);
@@ -352,7 +364,8 @@ TEST_F(SendCommandAskingDevices, TheLastReadingDecidesWhenTheTimeRunsOut) {
   devices.later = std::chrono::seconds(0);
   devices.scripts["Tinte"] = {ReadPrinterMib(5, 1, "")};
   devices.scripts["Laser"] = {ServerAnswer{ServerVerdict::TimedOut, "no answer to SNMP"}};
-  byName = Run({"--wait=5", "Laser", "Tinte"}, status);
+  locator.heard["-Strich"] = {"media-empty-error", "paused"};
+  byName = Run({"--wait=5", "Laser", "Tinte", "--", "-Strich"}, status);
   EXPECT_EQ(status, kExitNeedsAttention);
   EXPECT_EQ(byName["Laser"]["outcome"], "delivered");
   EXPECT_EQ(byName["Laser"]["reason"], "the printer does not report its status (no answer to SNMP)");
@@ -360,6 +373,9 @@ TEST_F(SendCommandAskingDevices, TheLastReadingDecidesWhenTheTimeRunsOut) {
   EXPECT_EQ(byName["Tinte"]["outcome"], "needs-attention");
   EXPECT_EQ(byName["Tinte"]["reason"], "unavailable");
   EXPECT_EQ(byName["Tinte"]["device_status"], "down, other");
+  EXPECT_EQ(byName["-Strich"]["outcome"], "needs-attention");
+  EXPECT_EQ(byName["-Strich"]["reason"], "media empty (as the spooler last heard from it)");
+  EXPECT_EQ(byName["-Strich"]["device_status"], "media-empty-error, paused");
   EXPECT_EQ(WorseExitStatus(kExitNeedsAttention, kExitStillWaiting), kExitNeedsAttention);
   EXPECT_EQ(WorseExitStatus(kExitNeedsAttention, kExitUnknown), kExitUnknown);
 }

@@ -3,6 +3,7 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "device_status.h"
 
@@ -97,12 +98,72 @@ TEST(DeviceStatus, EveryErrorBitIsNamedAndTheStoppingOnesNeedAttention) {
   EXPECT_EQ(ReadPrinterMib(2, 3, std::string("\x00\x00\xff", 3)).readiness, R::Ready);  // bits to come
 }
 
+// printer-state and printer-state-reasons as RFC 8011 defines them, with
+// the warm-up reasons of RFC 8011 and PWG 5100.9, then what the reading
+// makes of them. A reason without a suffix is an error, but for the
+// sub-states RFC 8011 names; a warm-up reason in any suffix is warming up.
+TEST(DeviceStatus, IppPrinterStatesReadAsRfc8011DescribesThem) {
+  using Reasons = std::vector<std::string>;
+  struct Row {
+    std::optional<int> state;
+    Reasons reasons;
+    R readiness;
+    std::string words;  // the condition, or the warnings of a ready printer
+  };
+  const Row rows[] = {
+      {3, {"none"}, R::Ready, ""},
+      {3, {"marker-supply-low-report", "media-low-report"}, R::Ready, ""},
+      {4, {"toner-low-warning", "media-low-warning"}, R::Ready, "toner low, media low"},
+      {3, {}, R::Ready, ""},
+      {5, {"media-empty-error"}, R::NeedsAttention, "media empty"},
+      {3, {"cover-open-error", "toner-low-warning"}, R::NeedsAttention, "cover open, toner low"},
+      {3, {"media-jam"}, R::NeedsAttention, "media jam"},  // no suffix: an error
+      {3, {"other"}, R::NeedsAttention, "other"},
+      {5, {"none"}, R::NeedsAttention, "stopped"},
+      {5, {"paused"}, R::NeedsAttention, "paused"},
+      {4, {"moving-to-paused-report"}, R::NeedsAttention, "moving to paused"},
+      {3, {"fuser-under-temp-warning"}, R::WarmingUp, "warming up"},
+      {5, {"fuser-under-temp-error", "toner-low-warning"}, R::WarmingUp, "warming up"},
+      {4, {"fuser-under-temp"}, R::WarmingUp, "warming up"},
+      {3, {"subunit-warming-up-report"}, R::WarmingUp, "warming up"},
+      {5, {"fuser-under-temp-report", "media-empty-error"}, R::NeedsAttention, "media empty"},
+      {4, {"connecting-to-device"}, R::NotKnown, "it reports processing, connecting-to-device"},
+      {5, {"timed-out-report"}, R::NotKnown, "it reports stopped, timed-out-report"},
+      {5, {"shutdown"}, R::NotKnown, "it reports stopped, shutdown"},
+      {3, {"cups-waiting-for-job-completed"}, R::Ready, ""},
+      {9, {"none"}, R::NotKnown, "it reports printer-state 9"},
+      {std::nullopt, {"none"}, R::NotKnown, "it gives no printer-state"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::PrintToString(row.reasons));
+    const DeviceStatus status = ReadIppPrinterState(row.state, row.reasons, {});
+    EXPECT_EQ(status.readiness, row.readiness);
+    EXPECT_EQ(row.readiness == R::Ready ? status.warnings : status.condition, row.words);
+  }
+  const DeviceStatus warming = ReadIppPrinterState(3, {"fuser-under-temp-warning", "toner-low-warning"}, "Warming up");
+  EXPECT_EQ(warming.warnings, "toner low");
+  EXPECT_EQ(warming.said, "idle, fuser-under-temp-warning, toner-low-warning: Warming up");
+  const DeviceStatus wrong = ReadIppPrinterState(std::nullopt, {}, {}, "a value of the wrong type: printer-state as keyword");
+  EXPECT_EQ(wrong.readiness, R::NotKnown);
+  EXPECT_EQ(wrong.condition, "it sent a value of the wrong type: printer-state as keyword");
+
+  // The spooler's own reasons for a queue: only what it marks "-error".
+  EXPECT_EQ(SpoolerErrors({"media-empty-error", "toner-low-warning", "paused", "offline-report",
+                           "fuser-under-temp-error", "connecting-to-device"}),
+            "media empty");
+  EXPECT_EQ(SpoolerErrors({"none"}), "");
+}
+
 // A network device is asked at its host, unless that host is the print
 // server's own loopback on another machine; the rest are not asked.
 TEST(DeviceStatus, WhichDeviceIsAsked) {
   EXPECT_EQ(ChooseDeviceToAsk("socket", "192.0.2.7", false).host, "192.0.2.7");
   EXPECT_EQ(ChooseDeviceToAsk("ipps", "drucker.example", true).host, "drucker.example");
   EXPECT_EQ(ChooseDeviceToAsk("lpd", "127.0.0.5", false).host, "127.0.0.5");
+  EXPECT_FALSE(ChooseDeviceToAsk("socket", "192.0.2.7", false).speaksIpp);
+  for (const char* scheme : {"ipp", "ipps", "http", "https"}) {
+    EXPECT_TRUE(ChooseDeviceToAsk(scheme, "192.0.2.7", false).speaksIpp) << scheme;
+  }
   for (const char* host : {"localhost", "127.0.0.1", "[::1]", "LocalHost."}) {
     EXPECT_EQ(ChooseDeviceToAsk("ipp", host, true).host, "") << host;
   }

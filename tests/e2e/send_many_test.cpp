@@ -267,6 +267,39 @@ TEST(SendMany, WaitReportsEveryPrinterWhateverItsAgentSends) {
   EXPECT_EQ(objects["Late"]["outcome"], "ready");
 }
 
+// Printers that speak IPP, each on a loopback address of its own, asked
+// over IPP once the spooler's ipp backend has delivered the job: one warms
+// up for 3 s after its job, one is jammed, and one ran out of paper while
+// it printed and then went off, which only the spooler can still tell.
+TEST(SendMany, WaitAsksIppPrintersOverIpp) {
+  auto setup = testing::StartPrinting({}, std::nullopt);
+  REQUIRE_SCHEDULER(*setup);
+  using testing::ScriptedIppPrinter;
+  ScriptedIppPrinter warming({"127.0.0.71"}, {.warming = ScriptedIppPrinter::State{3, {"fuser-under-temp-report"}},
+                                              .warmUp = 3s});
+  ScriptedIppPrinter jammed({"127.0.0.72"}, {.state = {5, {"media-jam-error"}}});
+  ScriptedIppPrinter gone({"127.0.0.73"}, {.state = {5, {"media-empty-error"}}, .diesAfterJob = true});
+  std::string why;
+  for (const auto& [queue, uri] : {std::pair{"Warming", warming.Uri("127.0.0.71")},
+                                   std::pair{"Jammed", jammed.Uri("127.0.0.72")},
+                                   std::pair{"Gone", gone.Uri("127.0.0.73")}}) {
+    ASSERT_TRUE(setup->cupsd->AddQueue(queue, uri, &why)) << why;
+  }
+
+  const testing::SeparateProgramRun run = Send({"--json", "--timeout", "15", "Warming", "Jammed", "Gone"});
+  EXPECT_EQ(run.exitStatus, 7) << run.out << run.err;
+  auto objects = JsonByName(run.out);
+  ASSERT_EQ(objects.size(), 3u) << run.out;
+  EXPECT_EQ(objects["Warming"]["outcome"], "ready");
+  EXPECT_EQ(objects["Warming"]["device_status"], "idle");
+  EXPECT_GE(objects["Warming"]["ready_seconds"].get<double>(), 3.0);
+  EXPECT_EQ(objects["Jammed"]["outcome"], "needs-attention");
+  EXPECT_EQ(objects["Jammed"]["reason"], "media jam");
+  EXPECT_EQ(objects["Gone"]["outcome"], "needs-attention");
+  EXPECT_EQ(objects["Gone"]["reason"], "media empty (as the spooler last heard from it)");
+  EXPECT_EQ(warming.Jobs() + jammed.Jobs() + gone.Jobs(), 3);
+}
+
 // Some servers forget a job as soon as it has ended (PreserveJobHistory
 // No): a job that has gone from the list printed, it did not vanish.
 TEST(SendMany, WaitSeesThroughAServerWithoutJobHistory) {

@@ -9,14 +9,17 @@
 
 namespace brisakett::testing {
 
-int ListenOnLoopback(std::uint16_t& port) {
+int ListenOnLoopback(std::uint16_t& port, const std::string& on) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
+  const int reuse = 1;  // a port a test used a moment ago, still in TIME_WAIT
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
   sockaddr_in address{};
   address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
   socklen_t length = sizeof address;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(fd, 64) != 0 ||
+  if (inet_pton(AF_INET, on.c_str(), &address.sin_addr) != 1 ||
+      bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(fd, 64) != 0 ||
       getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     close(fd);
     return -1;
@@ -39,15 +42,25 @@ int ConnectToLoopback(std::uint16_t port) {
   return fd;
 }
 
-LoopbackService::LoopbackService(std::function<void(int client)> serve)
-    : serve_(std::move(serve)), listener_(ListenOnLoopback(port_)) {
-  if (listener_ < 0) return;
-  acceptor_ = std::thread([this] {
+LoopbackService::LoopbackService(std::function<void(int client)> serve, const std::string& address,
+                                 std::uint16_t port, bool closeWhenServed)
+    : serve_(std::move(serve)), port_(port), listener_(ListenOnLoopback(port_, address)) {
+  if (listener_ < 0) {
+    port_ = 0;
+    return;
+  }
+  acceptor_ = std::thread([this, closeWhenServed] {
     for (;;) {
       const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
       if (client < 0) return;
       Keep(client);
-      Run([this, client] { serve_(client); });
+      Run([this, client, closeWhenServed] {
+        serve_(client);
+        if (!closeWhenServed) return;
+        const std::lock_guard guard(lock_);
+        std::erase(sockets_, client);
+        close(client);
+      });
     }
   });
 }
@@ -66,7 +79,7 @@ LoopbackService::~LoopbackService() {
     {
       const std::lock_guard guard(lock_);
       if (threads_.empty()) break;
-      thread = std::move(threads_.back());
+      thread = std::move(threads_.back().thread);
       threads_.pop_back();
     }
     thread.join();
@@ -83,7 +96,17 @@ void LoopbackService::Keep(int fd) {
 
 void LoopbackService::Run(std::function<void()> work) {
   const std::lock_guard guard(lock_);
-  threads_.emplace_back(std::move(work));
+  std::erase_if(threads_, [](Worker& worker) {
+    if (!*worker.done) return false;
+    worker.thread.join();
+    return true;
+  });
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  threads_.push_back({std::thread([work = std::move(work), done] {
+                        work();
+                        *done = true;
+                      }),
+                      done});
 }
 
 }  // namespace brisakett::testing

@@ -226,6 +226,16 @@ void SnmpTestAgent::Set(const Printer& printer) {
   printer_ = printer;
 }
 
+void SnmpTestAgent::JobArrived() {
+  const std::lock_guard lock(mutex_);
+  if (!jobArrived_) jobArrived_ = Clock::now();
+}
+
+void SnmpTestAgent::Rest() {
+  const std::lock_guard lock(mutex_);
+  jobArrived_.reset();
+}
+
 void SnmpTestAgent::Serve() {
   struct Due {
     Clock::time_point at;
@@ -247,7 +257,9 @@ void SnmpTestAgent::Serve() {
         if (printer_.ignoreFirst > 0) {
           --printer_.ignoreFirst;
         } else if (printer_.versions.count(request.version)) {
-          due.push_back({Clock::now() + printer_.delay, Answer(request, printer_), from});
+          Printer now = printer_;
+          if (jobArrived_ && Clock::now() - *jobArrived_ < printer_.warmUp) now.printerStatus = 5;
+          due.push_back({Clock::now() + printer_.delay, Answer(request, now), from});
         }
       }
     }

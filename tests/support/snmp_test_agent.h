@@ -35,6 +35,8 @@ public:
     std::chrono::milliseconds delay{0};
     int ignoreFirst = 0;  // requests dropped before the first answered
     Fault fault = Fault::None;  // of the replies to a GET
+    // From JobArrived, hrPrinterStatus is warmup(5) for this long.
+    std::chrono::milliseconds warmUp{0};
   };
 
   // On `address` (127.0.0.x) at `port`, or at a port of its own for 0;
@@ -48,6 +50,10 @@ public:
   std::uint16_t Port() const { return port_; }
   void Set(const Printer& printer);
   int Requests() const { return requests_; }
+  // A job reached the printer: it warms up, unless it has since the last
+  // Rest. Any thread may call them.
+  void JobArrived();
+  void Rest();
 
 private:
   void Serve();
@@ -56,6 +62,7 @@ private:
   std::uint16_t port_ = 0;
   std::mutex mutex_;
   Printer printer_;
+  std::optional<std::chrono::steady_clock::time_point> jobArrived_;
   std::atomic<int> requests_{0};
   std::atomic<bool> stopping_{false};
   std::thread thread_;
