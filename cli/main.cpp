@@ -74,7 +74,11 @@ int main(int argc, char** argv) {
   const auto deviceStatus = brisakett::MakeSystemDeviceStatusSource();
   brisakett::FileDescriptorOutput out(STDOUT_FILENO);
   brisakett::FileDescriptorOutput err(STDERR_FILENO);
+  const brisakett::MakeServerParts server = [](const brisakett::SpoolerLogin& named) {
+    return brisakett::ServerParts{brisakett::MakeSystemPrinterCatalog(named), brisakett::MakeSystemSpooler(named),
+                                  brisakett::MakeSystemJobWatcher(named), brisakett::MakeSystemDeviceLocator(named)};
+  };
   return brisakett::RunSendCommand({argv + 1, argv + argc}, login, *printers, *spooler, *watcher,
-                                   out, err, &stopAsked, locator.get(), deviceStatus.get());
+                                   out, err, &stopAsked, locator.get(), deviceStatus.get(), server);
 }
 #endif

@@ -1,12 +1,15 @@
 #include "send_command.h"
 
 #include <chrono>
+#include <deque>
 #include <optional>
 
 #include "messages.h"
 #include "metrics_file.h"
 #include "send_options.h"
+#include "print_server.h"
 #include "wake_printers.h"
+#include "wake_servers.h"
 #include "wake_report.h"
 #include "wake_targets.h"
 
@@ -14,9 +17,9 @@ namespace brisakett {
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: brisakett-send [-U USER] [PRINTER]...\n"
-    "       brisakett-send [-U USER] --all [OPTION]...\n"
-    "       brisakett-send [-U USER] --list\n"
+    "Usage: brisakett-send [-U USER] [-h SERVER]... [PRINTER]...\n"
+    "       brisakett-send [-U USER] [-h SERVER]... --all [OPTION]...\n"
+    "       brisakett-send [-U USER] [-h SERVER]... --list\n"
     "       brisakett-send --help | --version\n"
     "\n"
     "Wakes PCL printers: sends each the warm-up command as a one-page job through\n"
@@ -25,7 +28,8 @@ constexpr const char* kUsage =
     "\n"
     "  --all               wake every listed printer (saved instances, which are\n"
     "                      the same queue again, are left out)\n"
-    "  --jobs N            submit up to N jobs at the same time (1 to 64, default 8)\n"
+    "  --jobs N            submit up to N jobs at the same time on each print server\n"
+    "                      (1 to 64, default 8)\n"
     "  --wait              follow the accepted jobs until the printer has each, then\n"
     "                      ask each printer until it reports itself ready: over\n"
     "                      IPP at its device URI's address when the URI is ipp,\n"
@@ -49,7 +53,16 @@ constexpr const char* kUsage =
     "                      with (default public; not used on Windows)\n"
     "  -U USER             the user name to give the print server (by default the\n"
     "                      login name); a server that wants a password asks for it\n"
-    "                      on the terminal, and without one the job is refused\n"
+    "                      on the terminal, once a run, and without one the job is\n"
+    "                      refused\n"
+    "  -h SERVER[:PORT]    the CUPS print server to use instead of the system's\n"
+    "                      (CUPS_SERVER, client.conf); given again, one run wakes\n"
+    "                      the printers of every server named, each server with\n"
+    "                      its own connections, password and deadline: --all\n"
+    "                      takes every printer of each, a PRINTER is woken on\n"
+    "                      every server that has it; a line then ends with\n"
+    "                      SERVER, and a server that cannot be reached has a\n"
+    "                      line of its own, NAME '-'\n"
     "  --list              list the installed printers, the default marked with '*'\n"
     "  --help              show this help\n"
     "  --version           show the version\n"
@@ -59,7 +72,7 @@ constexpr const char* kUsage =
     "\"Kommando ausgeführt\", or the failure and the spooler's reason on standard\n"
     "error. Otherwise a line is written per printer as it finishes, its fields\n"
     "separated by tabs:\n"
-    "  NAME  OUTCOME  JOB-ID  SECONDS  REASON\n"
+    "  NAME  OUTCOME  JOB-ID  SECONDS  REASON  [SERVER, with -h]\n"
     "('-' for no job id or reason), then a line \"summary: ...\". OUTCOME is one of\n"
     "  sent               the spooler accepted the job (not followed)\n"
     "  ready              --wait: the printer has the job and reports itself idle or\n"
@@ -96,8 +109,9 @@ constexpr const char* kUsage =
     "  not-recognized     no listed printer has that name; it is skipped\n"
     "  refused            the spooler did not accept the whole job\n"
     "  unreachable        the print server cannot be reached or did not answer\n"
-    "With --json each line is {\"name\", \"outcome\", \"job_id\", \"reason\",\n"
-    "\"seconds\", \"ready_seconds\", \"device_status\", \"cancelled\"} and there is no\n"
+    "With --json each line is {\"name\", \"server\", \"outcome\", \"job_id\",\n"
+    "\"reason\", \"seconds\", \"ready_seconds\", \"device_status\", \"cancelled\"}\n"
+    "(\"name\" null for a print server's own line) and there is no\n"
     "summary; \"seconds\" is from submitting to delivered, \"ready_seconds\" to\n"
     "ready (else null), \"device_status\" what the printer said of itself (else\n"
     "null).\n"
@@ -130,7 +144,9 @@ int Failed(TextOutput& err, const ServerAnswer& failure) {
   return ExitStatusOfFailure(failure);
 }
 
-int ListPrinters(const PrinterCatalog& printers, TextOutput& out, TextOutput& err) {
+// With `server`, each line names the print server beside the printer.
+int ListPrinters(const PrinterCatalog& printers, TextOutput& out, TextOutput& err,
+                 const std::string& server = {}) {
   Deadline deadline(kServerPatience);
   const SpoolerAnswer<std::vector<std::string>> listed = printers.DeviceNames(deadline);
   if (!listed.Answered()) return Failed(err, listed);
@@ -139,7 +155,7 @@ int ListPrinters(const PrinterCatalog& printers, TextOutput& out, TextOutput& er
   if (!defaultName.Answered()) return Failed(err, defaultName);
   std::string lines;
   for (const std::string& name : listed.value) {
-    lines += (name == defaultName.value ? "* " : "  ") + name + "\n";
+    lines += (name == defaultName.value ? "* " : "  ") + name + (server.empty() ? "" : "\t" + server) + "\n";
   }
   out.Write(lines);
   return kExitSucceeded;
@@ -164,18 +180,28 @@ int AnswerAsTheWindow(const PrinterWakeReport& report, bool theDefault, TextOutp
   return ExitStatusOf(report.outcome);
 }
 
-int Wake(const SendOptions& options, const PrinterCatalog& printers, Spooler& spooler,
-         const JobWatcher& watcher, const std::atomic<bool>* stop, TextOutput& out,
-         TextOutput& err, const DeviceLocator* locator, const DeviceStatusSource* deviceStatus,
-         MetricsFile* metrics) {
+WakeSettings SettingsOf(const SendOptions& options, const std::atomic<bool>* stop,
+                        const DeviceStatusSource* deviceStatus) {
   WakeSettings settings;
   settings.parallel = options.jobs;
   if (options.waitSeconds) settings.follow = std::chrono::seconds(*options.waitSeconds);
   settings.cancelOnTimeout = options.cancelOnTimeout;
   settings.stop = stop;
-  settings.locator = locator;
   settings.deviceStatus = deviceStatus;
   settings.snmpCommunity = options.snmpCommunity;
+  return settings;
+}
+
+// A run on one print server.
+int Wake(const SendOptions& options, const ServerOfRun& server, const std::atomic<bool>* stop,
+         TextOutput& out, TextOutput& err, const DeviceStatusSource* deviceStatus,
+         MetricsFile* metrics) {
+  const PrinterCatalog& printers = server.printers;
+  Spooler& spooler = server.spooler;
+  const JobWatcher& watcher = server.watcher;
+  WakeSettings settings = SettingsOf(options, stop, deviceStatus);
+  settings.locator = server.locator;
+  settings.server = server.label;
 
   Deadline deadline(kServerPatience);
   std::vector<std::string> targets;
@@ -215,7 +241,7 @@ int Wake(const SendOptions& options, const PrinterCatalog& printers, Spooler& sp
                  });
     return AnswerAsTheWindow(answer, theDefault, out, err);
   }
-  WakeReportWriter writer(out, options.json);
+  WakeReportWriter writer(out, options.json, !options.servers.empty());
   WakePrinters(targets, printers, spooler, watcher, settings,
                [&writer, metrics](const PrinterWakeReport& report) {
                  writer.Add(report);
@@ -223,6 +249,45 @@ int Wake(const SendOptions& options, const PrinterCatalog& printers, Spooler& sp
                });
   writer.Finish();
   return writer.ExitStatus();
+}
+
+// A run on several print servers at once.
+int WakeMany(const SendOptions& options, const std::vector<ServerOfRun>& servers,
+             const std::atomic<bool>* stop, TextOutput& out, TextOutput& err,
+             const DeviceStatusSource* deviceStatus, MetricsFile* metrics) {
+  if (!options.all && options.printers.empty()) {
+    err.Write("brisakett-send: with several print servers, name the printers or give --all\n");
+    return kExitUsageError;
+  }
+  WakeReportWriter writer(out, options.json, true);
+  std::size_t reported = 0;
+  WakeOnServers(servers, options.all, options.printers, SettingsOf(options, stop, deviceStatus),
+                [&](const PrinterWakeReport& report) {
+                  ++reported;
+                  writer.Add(report);
+                  if (metrics) metrics->Add(report);
+                });
+  if (reported == 0) {
+    err.Write("brisakett-send: no printers are listed; nothing to wake\n");
+    return kExitNotRecognized;
+  }
+  writer.Finish();
+  return writer.ExitStatus();
+}
+
+int WakeOrList(const SendOptions& options, const std::vector<ServerOfRun>& servers,
+               const std::atomic<bool>* stop, TextOutput& out, TextOutput& err,
+               const DeviceStatusSource* deviceStatus, MetricsFile* metrics) {
+  if (options.action == SendOptions::Action::List) {
+    int status = kExitSucceeded;
+    for (const ServerOfRun& server : servers) {
+      status = WorseExitStatus(
+          status, ListPrinters(server.printers, out, err, servers.size() > 1 ? server.label : ""));
+    }
+    return status;
+  }
+  if (servers.size() == 1) return Wake(options, servers.front(), stop, out, err, deviceStatus, metrics);
+  return WakeMany(options, servers, stop, out, err, deviceStatus, metrics);
 }
 
 // The wake-up happened whatever becomes of its metrics: a file that cannot
@@ -243,7 +308,8 @@ void WriteMetrics(const MetricsFile& metrics, const std::string& path, int exitS
 int RunSendCommand(const std::vector<std::string>& arguments, SpoolerLogin& login,
                    const PrinterCatalog& printers, Spooler& spooler, const JobWatcher& watcher,
                    TextOutput& out, TextOutput& err, const std::atomic<bool>* stop,
-                   const DeviceLocator* locator, const DeviceStatusSource* deviceStatus) {
+                   const DeviceLocator* locator, const DeviceStatusSource* deviceStatus,
+                   const MakeServerParts& makeServer) {
   std::string problem;
   const std::optional<SendOptions> options = ParseSendOptions(arguments, problem);
   if (!options) return UsageError(err, problem);
@@ -256,20 +322,39 @@ int RunSendCommand(const std::vector<std::string>& arguments, SpoolerLogin& logi
       out.Write(std::string(messages::kAppTitle) + " " + messages::kVersion + "\n");
       return kExitSucceeded;
     case SendOptions::Action::List:
-      return ListPrinters(printers, out, err);
     case SendOptions::Action::Wake:
       break;
   }
-  if (!options->metricsFile) {
-    return Wake(*options, printers, spooler, watcher, stop, out, err, locator, deviceStatus,
-                nullptr);
+  if (!options->servers.empty() && !makeServer) {
+    return UsageError(err, "-h names a CUPS print server; this system's spooler takes none");
+  }
+
+  // Each server named with -h has its own login (the same user and
+  // prompt) and its own connections.
+  std::deque<SpoolerLogin> logins;
+  std::vector<ServerParts> parts;
+  std::vector<ServerOfRun> servers;
+  if (options->servers.empty()) {
+    servers.push_back({{}, printers, spooler, watcher, locator});
+  } else {
+    parts.reserve(options->servers.size());
+    for (const std::string& named : options->servers) {
+      logins.push_back(login);
+      logins.back().server = named;
+      parts.push_back(makeServer(logins.back()));
+      const ServerParts& made = parts.back();
+      servers.push_back({PrintServerLabel(named), *made.printers, *made.spooler, *made.watcher, made.locator.get()});
+    }
+  }
+
+  if (!options->metricsFile || options->action == SendOptions::Action::List) {
+    return WakeOrList(*options, servers, stop, out, err, deviceStatus, nullptr);
   }
   // A run that ends before any job (no server, no printer) writes them
   // too, so that monitoring never keeps showing an older run's success.
   const auto started = std::chrono::steady_clock::now();
   MetricsFile metrics(options->waitSeconds.has_value());
-  const int status =
-      Wake(*options, printers, spooler, watcher, stop, out, err, locator, deviceStatus, &metrics);
+  const int status = WakeOrList(*options, servers, stop, out, err, deviceStatus, &metrics);
   WriteMetrics(metrics, *options->metricsFile, status, started, err);
   return status;
 }

@@ -63,6 +63,7 @@ bool NamesLongOption(std::string_view word) {
 // that as ':' or '?'.
 std::string ValueProblem(int code) {
   if (code == 'U') return "-U needs a user name";
+  if (code == 'h') return "-h needs a print server";
   for (const option& known : kLongOptions) {
     if (known.name != nullptr && known.val == code) {
       return std::string("--") + known.name +
@@ -110,14 +111,14 @@ std::optional<SendOptions> ParseSendOptions(const std::vector<std::string>& argu
     const std::string_view word = next < argc ? argv[next] : "";
     // "-": each PRINTER comes back in its place as code 1, whatever
     // POSIXLY_CORRECT says; ":": a missing value is ':', not '?'.
-    const int code = getopt_long(argc, argv.data(), "-:U:", kLongOptions, nullptr);
+    const int code = getopt_long(argc, argv.data(), "-:U:h:", kLongOptions, nullptr);
     if (code == -1) break;
     if (word.starts_with("--") && !NamesLongOption(word)) {
       problem = "unknown option '" + std::string(word) + "'";
       return std::nullopt;
     }
     if (code == ':' || code == '?') {
-      problem = optopt == 'U' || optopt >= kHelp
+      problem = optopt == 'U' || optopt == 'h' || optopt >= kHelp
                     ? ValueProblem(optopt)
                     : "unknown option '" + std::string(word) + "'";
       return std::nullopt;
@@ -144,13 +145,23 @@ std::optional<SendOptions> ParseSendOptions(const std::vector<std::string>& argu
       }
       valuesGiven.push_back(value);
     }
-    if (code != 'U') ++besidesUser;
+    if (code != 'U' && code != 'h') ++besidesUser;
     switch (code) {
       case 1:
         options.printers.emplace_back(optarg);
         break;
       case 'U':
         options.user = optarg;
+        break;
+      case 'h':
+        if (*optarg == '\0') {
+          problem = ValueProblem('h');
+          return std::nullopt;
+        }
+        // The same server twice is one server.
+        if (std::find(options.servers.begin(), options.servers.end(), optarg) == options.servers.end()) {
+          options.servers.emplace_back(optarg);
+        }
         break;
       case kHelp:
         help = true;
@@ -225,13 +236,13 @@ std::optional<SendOptions> ParseSendOptions(const std::vector<std::string>& argu
     problem = "--cancel-on-timeout goes with --wait or --timeout";
     return std::nullopt;
   }
-  // -U USER may go with any of them; nothing else may.
+  // -U USER and -h SERVER may go with any of them; nothing else may.
   for (const auto& [given, name, action] :
        {std::tuple{help, "--help", SendOptions::Action::Help},
         std::tuple{version, "--version", SendOptions::Action::Version},
         std::tuple{list, "--list", SendOptions::Action::List}}) {
     if (!given) continue;
-    if (besidesUser != 1) {
+    if (besidesUser != 1 || (action != SendOptions::Action::List && !options.servers.empty())) {
       problem = std::string("'") + name + "' stands alone";
       return std::nullopt;
     }

@@ -18,6 +18,7 @@ struct SendOptions {
   bool cancelOnTimeout = false;
   bool json = false;
   std::optional<std::string> user;  // -U
+  std::vector<std::string> servers;  // -h, each once, in order; none: the system's own
   std::string snmpCommunity = "public";  // for asking each printer its status (--wait)
   std::optional<std::string> metricsFile;  // --metrics: where the run's results go for Prometheus
 

@@ -34,8 +34,12 @@ void WakeReportWriter::Add(const PrinterWakeReport& report) {
   exitStatus_ = WorseExitStatus(exitStatus_, ExitStatusOf(report.outcome));
 
   if (json_) {
+    const auto orNull = [](const std::string& text) {
+      return text.empty() ? nlohmann::json() : nlohmann::json(text);
+    };
     nlohmann::json line = {
-        {"name", report.name},
+        {"name", orNull(report.name)},
+        {"server", orNull(report.server)},
         {"outcome", OutcomeKeyword(report.outcome)},
         {"job_id", report.jobId > 0 ? nlohmann::json(report.jobId) : nlohmann::json()},
         {"reason", report.reason},
@@ -56,7 +60,8 @@ void WakeReportWriter::Add(const PrinterWakeReport& report) {
   if (report.cancelled) reason += reason.empty() ? "job cancelled" : "; job cancelled";
   out_.Write(Field(report.name) + '\t' + OutcomeKeyword(report.outcome) + '\t' +
              (report.jobId > 0 ? std::to_string(report.jobId) : "-") + '\t' +
-             Seconds(report.readySeconds.value_or(report.seconds)) + '\t' + Field(reason) + '\n');
+             Seconds(report.readySeconds.value_or(report.seconds)) + '\t' + Field(reason) +
+             (serverField_ ? '\t' + Field(report.server) : std::string()) + '\n');
 }
 
 void WakeReportWriter::Finish() {

@@ -11,14 +11,16 @@ namespace brisakett {
 // keeps the exit status of the worst outcome so far.
 //
 // Text: NAME, OUTCOME, JOB ID, SECONDS and REASON, separated by tabs, "-"
-// for a missing job id or reason; at the end a summary line.
-// SECONDS is to ready for a printer that reported ready, else to the
-// outcome. JSON: one object per line, {"name", "outcome", "job_id",
+// for a missing name (a print server's own line), job id or reason, and
+// with `serverField` a sixth, SERVER; at the end a summary line. SECONDS
+// is to ready for a printer that reported ready, else to the outcome.
+// JSON: one object per line, {"name", "server", "outcome", "job_id",
 // "reason", "seconds", "ready_seconds", "device_status", "cancelled"},
 // and no summary.
 class WakeReportWriter {
 public:
-  WakeReportWriter(TextOutput& out, bool json) : out_(out), json_(json) {}
+  WakeReportWriter(TextOutput& out, bool json, bool serverField = false)
+      : out_(out), json_(json), serverField_(serverField) {}
 
   void Add(const PrinterWakeReport& report);
   void Finish();
@@ -27,6 +29,7 @@ public:
 private:
   TextOutput& out_;
   bool json_;
+  bool serverField_;
   int exitStatus_ = 0;
   std::map<WakeOutcome, int> counts_;
 };

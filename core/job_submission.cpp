@@ -83,7 +83,7 @@ JobSubmission::JobSubmission(const std::vector<std::string>& deviceNames,
           report = SubmitCarefully(printers, spooler, deviceNames[i], settings);
         }
         report.seconds = SecondsSince(started);
-        report.server = PrintServerOf(deviceNames[i]);
+        report.server = settings.server.empty() ? PrintServerOf(deviceNames[i]) : settings.server;
         inbox.Submitted({std::move(report), started});
       }
       inbox.SubmitterDone();

@@ -12,4 +12,9 @@ namespace brisakett {
 // else "localhost".
 std::string PrintServerOf(const std::string& deviceName);
 
+// A print server named as `lp -h` takes it, as the run's reports name it:
+// with CUPS its host with the port when not 631 ("print1:631" is
+// "print1"), or the socket's path.
+std::string PrintServerLabel(const std::string& named);
+
 }  // namespace brisakett

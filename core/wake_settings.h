@@ -35,6 +35,9 @@ struct WakeSettings {
   const DeviceLocator* locator = nullptr;
   const DeviceStatusSource* deviceStatus = nullptr;
   std::string snmpCommunity = "public";
+  // The print server as the run names it in its reports; empty: the one
+  // that holds each printer's queue (PrintServerOf).
+  std::string server;
 };
 
 }  // namespace brisakett

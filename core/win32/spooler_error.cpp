@@ -1,5 +1,7 @@
 #include "win32/spooler_error.h"
 
+#include "print_server.h"
+
 #include <windows.h>
 
 #include "win32/system_error_text.h"
@@ -35,6 +37,8 @@ bool ServerLost(unsigned long code) {
 }
 
 }  // namespace
+
+std::string PrintServerLabel(const std::string& named) { return named; }
 
 std::string PrintServerOf(const std::string& deviceName) {
   if (deviceName.size() > 2 && deviceName[0] == '\\' && deviceName[1] == '\\') {

@@ -153,6 +153,9 @@ TEST_F(SendCommand, WrongCommandLinesSendNothing) {
                                              {"--timeout", "Laser"},
                                              {"--wait=soon", "Laser"},
                                              {"--timeout", "0", "Laser"},
+                                             {"-h"},
+                                             {"--version", "-h", "print1"},
+                                             {"-h", "print1", "Laser"},  // no server to make
                                              {"--list", "Laser"},
                                              {"Laser", "--version"},
                                              {"-Strich"},

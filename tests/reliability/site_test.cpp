@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -26,6 +27,7 @@
 #include "printing_setup.h"
 #include "require_scheduler.h"
 #include "temp_folder.h"
+#include "upgrade_proxy.h"
 
 namespace brisakett {
 namespace {
@@ -238,6 +240,82 @@ TEST(Site, MetricsOfAnyNameAreReadBackThroughTheNodeExporter) {
                                  server + "\"} 0\n"));
   EXPECT_THAT(scraped, HasSubstr("\nbrisakett_run_exit_status 3\n"));
   EXPECT_THAT(scraped, HasSubstr("\nbrisakett_run_printers{outcome=\"not-recognized\"} 3\n"));
+}
+
+// JSON lines by "name@server".
+std::map<std::string, nlohmann::json> JsonByNameAndServer(const std::string& out) {
+  std::map<std::string, nlohmann::json> objects;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) {
+    const nlohmann::json object = nlohmann::json::parse(line);
+    const auto text = [&](const char* key) {
+      return object.at(key).is_null() ? std::string("-") : object.at(key).get<std::string>();
+    };
+    objects[text("name") + "@" + text("server")] = object;
+  }
+  return objects;
+}
+
+// One run over an organisation's print servers: a plain one, one that
+// demands TLS, one that wants a password nobody gives from a script, one
+// never started. Each is what it is; the others' printers wake all the
+// same, and a server frozen mid-run costs the others nothing.
+TEST(Site, EveryPrintServerFromOneRun) {
+  auto plain = testing::StartPrinting({"Laser", "Gemeinsam"}, "Laser", {}, {.listenOnTcp = true});
+  REQUIRE_SCHEDULER(*plain);
+  auto tls = testing::StartPrinting({"Tinte", "Gemeinsam"}, "Tinte", {},
+                                    {.listenOnTcp = true, .encryption = true});
+  REQUIRE_SCHEDULER(*tls);
+  auto guarded = testing::StartPrinting({"Kasse"}, "Kasse", {}, {.listenOnTcp = true, .passwordForJobs = true});
+  REQUIRE_SCHEDULER(*guarded);
+  const testing::UpgradeProxy upgrade(tls->cupsd->TcpPort());
+  const std::string a = "127.0.0.1:" + std::to_string(plain->cupsd->TcpPort());
+  const std::string b = "127.0.0.1:" + std::to_string(upgrade.Port());
+  const std::string c = "127.0.0.1:" + std::to_string(guarded->cupsd->TcpPort());
+  const std::string d = "127.0.0.1:" + std::to_string(testing::FreeLoopbackPort());
+
+  const testing::SeparateProgramRun run =
+      Send({"--all", "--wait=20", "--json", "-h", a, "-h", b, "-h", c, "-h", d});
+  EXPECT_EQ(run.exitStatus, 4) << run.out << run.err;  // the unreachable server is the worst
+  auto objects = JsonByNameAndServer(run.out);
+  EXPECT_EQ(objects.size(), 6u) << run.out;
+  for (const std::string& key : {"Laser@" + a, "Gemeinsam@" + a, "Tinte@" + b, "Gemeinsam@" + b}) {
+    EXPECT_EQ(objects[key]["outcome"], "delivered") << key << run.out;
+  }
+  EXPECT_EQ(objects["Kasse@" + c]["outcome"], "refused");
+  EXPECT_EQ(objects["Kasse@" + c]["reason"], "Unauthorized");
+  EXPECT_EQ(objects["-@" + d]["outcome"], "unreachable");
+  EXPECT_GT(upgrade.Upgraded(), 0);
+
+  // The text lines carry the server as a sixth field; a name no server
+  // has is not-recognized once; --list names the server beside each.
+  const testing::SeparateProgramRun named = Send({"-h", a, "-h", b, "Gemeinsam", "Nirgends"});
+  EXPECT_EQ(named.exitStatus, 3) << named.out << named.err;
+  EXPECT_THAT(named.out, HasSubstr("Gemeinsam\tsent\t"));
+  EXPECT_THAT(named.out, HasSubstr("\t" + a + "\n"));
+  EXPECT_THAT(named.out, HasSubstr("\t" + b + "\n"));
+  EXPECT_THAT(named.out, HasSubstr("Nirgends\tnot-recognized\t-\t0.00\tThe Printer Name you typed wasn't recognized.\t-\n"));
+  const testing::SeparateProgramRun list = Send({"--list", "-h", a, "-h", b});
+  EXPECT_EQ(list.out, "  Gemeinsam\t" + a + "\n* Laser\t" + a + "\n  Gemeinsam\t" + b + "\n* Tinte\t" + b + "\n");
+
+  // Frozen once it holds its jobs, the plain server keeps them; the TLS
+  // server's printers are delivered all the same, and the run keeps its
+  // bound.
+  const pid_t frozen = plain->cupsd->Pid();
+  ASSERT_TRUE(plain->cupsd->Disable("Laser"));
+  const auto started = std::chrono::steady_clock::now();
+  const testing::SeparateProgramRun half = testing::RunProgramApart(
+      {BRISAKETT_SEND_PATH, "--all", "--wait=8", "--json", "-h", a, "-h", b}, kKillAfterSeconds,
+      [&](pid_t) {
+        std::this_thread::sleep_for(1500ms);
+        kill(frozen, SIGSTOP);
+      });
+  kill(frozen, SIGCONT);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 8s + 5s);
+  objects = JsonByNameAndServer(half.out);
+  EXPECT_EQ(objects["Tinte@" + b]["outcome"], "delivered") << half.out;
+  EXPECT_EQ(objects["Gemeinsam@" + b]["outcome"], "delivered");
+  EXPECT_EQ(objects["Laser@" + a]["outcome"], "still-waiting");
 }
 
 }  // namespace
