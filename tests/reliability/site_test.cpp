@@ -274,8 +274,10 @@ TEST(Site, EveryPrintServerFromOneRun) {
   const std::string c = "127.0.0.1:" + std::to_string(guarded->cupsd->TcpPort());
   const std::string d = "127.0.0.1:" + std::to_string(testing::FreeLoopbackPort());
 
+  const testing::TempFolder folder;
+  const std::string metrics = (folder.path() / "brisakett.prom").string();
   const testing::SeparateProgramRun run =
-      Send({"--all", "--wait=20", "--json", "-h", a, "-h", b, "-h", c, "-h", d});
+      Send({"--all", "--wait=20", "--json", "--metrics", metrics, "-h", a, "-h", b, "-h", c, "-h", d});
   EXPECT_EQ(run.exitStatus, 4) << run.out << run.err;  // the unreachable server is the worst
   auto objects = JsonByNameAndServer(run.out);
   EXPECT_EQ(objects.size(), 6u) << run.out;
@@ -286,6 +288,11 @@ TEST(Site, EveryPrintServerFromOneRun) {
   EXPECT_EQ(objects["Kasse@" + c]["reason"], "Unauthorized");
   EXPECT_EQ(objects["-@" + d]["outcome"], "unreachable");
   EXPECT_GT(upgrade.Upgraded(), 0);
+  // One file for every server, each printer told apart by its server.
+  const std::string series = testing::ReadFile(metrics);
+  for (const std::string& server : {a, b}) {
+    EXPECT_THAT(series, HasSubstr("{printer=\"Gemeinsam\",server=\"" + server + "\",outcome=\"delivered\"} 1"));
+  }
 
   // The text lines carry the server as a sixth field; a name no server
   // has is not-recognized once; --list names the server beside each.
