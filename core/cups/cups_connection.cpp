@@ -26,6 +26,9 @@ constexpr int kPasswordTries = 3;
 // the first, unauthenticated request and one for a switch to TLS.
 constexpr int kRounds = 2 * kPasswordTries + 2;
 
+// Far more than the list of thousands of queues takes.
+constexpr std::size_t kLongestAnswer = 64 * 1024 * 1024;
+
 // Never the terminal: without a prompt of ours, a server that wants a
 // password is refused at once.
 const char* RefusePassword(const char*, http_t*, const char*, const char*, void*) {
@@ -89,7 +92,7 @@ CupsConnection::CupsConnection(Deadline& deadline, const SpoolerLogin& login, Ip
 void CupsConnection::Use(Deadline& deadline) {
   deadline_ = &deadline;
   const bool lost = timedOut_ || broken_;
-  timedOut_ = broken_ = unresolved_ = false;
+  timedOut_ = broken_ = unresolved_ = tooLong_ = false;
   httpStatus_ = HTTP_STATUS_OK;
   if (!http_) {
     Connect();
@@ -294,10 +297,16 @@ bool CupsConnection::ReadBody(std::string& body) {
   ssize_t read = 0;
   while ((read = httpRead2(http_, chunk.data(), chunk.size())) > 0) {
     body.append(chunk.data(), static_cast<std::size_t>(read));
+    // An answer is untrusted: one without end must not take the memory.
+    if (body.size() > kLongestAnswer) {
+      tooLong_ = true;
+      httpShutdown(http_);
+      break;
+    }
     if (deadline_->Passed()) timedOut_ = true;
     if (timedOut_) break;
   }
-  if (read < 0 || timedOut_) {
+  if (read < 0 || timedOut_ || tooLong_) {
     broken_ = !timedOut_;
     return false;
   }
@@ -322,6 +331,7 @@ ServerAnswer CupsConnection::Failure() const {
   const std::string server = "The print server " + ServerName();
   if (timedOut_) return {ServerVerdict::TimedOut, NoAnswerInTime(ServerName())};
   if (!http_ || unresolved_) return {ServerVerdict::Unreachable, server + " cannot be reached."};
+  if (tooLong_) return {ServerVerdict::Unreachable, server + " sent an answer too long to read."};
   if (broken_ || httpStatus_ == HTTP_STATUS_ERROR) {
     return {ServerVerdict::Unreachable, server + " broke off the connection."};
   }

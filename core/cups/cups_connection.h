@@ -90,6 +90,7 @@ private:
   const IppEndpoint endpoint_;
   bool timedOut_ = false;
   bool broken_ = false;
+  bool tooLong_ = false;
   http_status_t httpStatus_ = HTTP_STATUS_OK;
   bool unresolved_ = false;
   int passwordsAsked_ = 0;

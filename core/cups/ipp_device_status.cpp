@@ -3,7 +3,6 @@
 #include <cups/cups.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -161,30 +160,32 @@ SpoolerAnswer<DeviceStatus> AskOverIpp(const std::string& uri, const IppDevice& 
   return answer;
 }
 
-// One run's questions. What the threads share outlives the questions, so
-// a thread that ends after them finds them closed.
+// One run's questions. A question over IPP still waiting for its device
+// when the run ends is left behind, not waited for: what the threads
+// share outlives the questions, and finds them closed when it ends.
 class IppQuestions final : public DeviceQuestions {
 public:
-  explicit IppQuestions(std::unique_ptr<DeviceQuestions> otherwise) : otherwise_(std::move(otherwise)) {}
+  explicit IppQuestions(std::unique_ptr<DeviceQuestions> otherwise) : otherwise_(std::move(otherwise)) {
+    shared_->otherwise = otherwise_.get();
+  }
 
+  // After this no answer is given, and the SNMP questions go with it.
   ~IppQuestions() override {
-    std::unique_lock lock(shared_->mutex);
+    const std::lock_guard lock(shared_->mutex);
     shared_->open = false;
-    // Each question ends within its deadline; until then it may still
-    // turn to `otherwise_`.
-    shared_->idle.wait(lock, [this] { return shared_->asking == 0; });
   }
 
   void Ask(const std::string& name, Answered answered) override {
     const std::optional<IppDevice> device = IppDeviceOf(name);
     if (!device) return otherwise_->Ask(name, std::move(answered));
+    bool bySnmp = false;
     {
       const std::lock_guard lock(shared_->mutex);
-      if (shared_->ways[name] == Way::Snmp) return otherwise_->Ask(device->endpoint.host, std::move(answered));
-      ++shared_->asking;
+      bySnmp = shared_->ways[name] == Way::Snmp;
     }
+    if (bySnmp) return otherwise_->Ask(device->endpoint.host, std::move(answered));
     try {
-      std::thread([this, shared = shared_, name, device = *device, answered]() mutable {
+      std::thread([shared = shared_, name, device = *device, answered]() mutable {
         Take(*shared, name, device, AskOverIpp(name, device), std::move(answered));
       }).detach();
     } catch (const std::system_error& error) {
@@ -196,42 +197,36 @@ public:
 private:
   enum class Way { NotKnown, Ipp, Snmp };
   struct Shared {
-    std::mutex mutex;
-    std::condition_variable idle;
+    // Held while the SNMP questions are asked, whose answer may come at once.
+    std::recursive_mutex mutex;
     bool open = true;
-    int asking = 0;  // questions over IPP under way
     std::map<std::string, Way> ways;
+    DeviceQuestions* otherwise = nullptr;  // while open
   };
 
   // An answer over IPP. Without one, a device that has not answered IPP
-  // before is asked over SNMP; once this question has ended, the
-  // questions may go at any moment, so it keeps to `shared`.
-  void Take(Shared& shared, const std::string& name, const IppDevice& device, SpoolerAnswer<DeviceStatus> ipp,
-            Answered answered) {
-    std::unique_lock lock(shared.mutex);
+  // before is asked over SNMP.
+  static void Take(Shared& shared, const std::string& name, const IppDevice& device,
+                   SpoolerAnswer<DeviceStatus> ipp, Answered answered) {
+    const std::lock_guard lock(shared.mutex);
+    if (!shared.open) return;
     Way& way = shared.ways[name];
     if (ipp.Answered()) way = Way::Ipp;
-    if (shared.open && way == Way::Ipp) answered(std::move(ipp));
-    if (shared.open && way != Way::Ipp) {
-      lock.unlock();
-      otherwise_->Ask(device.endpoint.host, [shared = shared_, name, ipp = ServerAnswer(ipp),
-                                             answered](SpoolerAnswer<DeviceStatus> snmp) {
-        const std::lock_guard lock(shared->mutex);
-        if (!shared->open) return;
-        if (snmp.Answered()) {
-          shared->ways[name] = Way::Snmp;
-          return answered(std::move(snmp));
-        }
-        answered(ServerAnswer{ipp.verdict, ipp.reason + "; " + snmp.reason});
-      });
-      lock.lock();
-    }
-    --shared.asking;
-    shared.idle.notify_all();
+    if (way == Way::Ipp) return answered(std::move(ipp));
+    shared.otherwise->Ask(device.endpoint.host, [&shared, name, ipp = ServerAnswer(ipp),
+                                                 answered](SpoolerAnswer<DeviceStatus> snmp) {
+      const std::lock_guard lock(shared.mutex);
+      if (!shared.open) return;
+      if (snmp.Answered()) {
+        shared.ways[name] = Way::Snmp;
+        return answered(std::move(snmp));
+      }
+      answered(ServerAnswer{ipp.verdict, ipp.reason + "; " + snmp.reason});
+    });
   }
 
-  std::unique_ptr<DeviceQuestions> otherwise_;
   std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
+  std::unique_ptr<DeviceQuestions> otherwise_;
 };
 
 }  // namespace

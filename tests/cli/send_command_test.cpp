@@ -518,7 +518,7 @@ TEST_F(SendCommand, ListHelpAndVersion) {
   EXPECT_EQ(Send({"--version"}).out, "Brisakett 1.00\n");
   const SendRun help = Send({"--help"});
   EXPECT_EQ(help.status, kExitSucceeded);
-  EXPECT_NE(help.out.find("Usage: brisakett-send [-U USER] [PRINTER]"), std::string::npos);
+  EXPECT_NE(help.out.find("Usage: brisakett-send [-U USER] [-h SERVER]... [PRINTER]"), std::string::npos);
   EXPECT_TRUE(spooler.calls.empty());
 }
 
