@@ -1,11 +1,13 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "device_status_source.h"
 #include "registry.h"
+#include "win32/winspool_calls.h"
 
 namespace brisakett {
 
@@ -36,8 +38,13 @@ DeviceAddress AddressOfPrinter(const std::string& deviceName, bool portReportsSt
 // the deadline, and the registry.
 class Win32DeviceLocator final : public DeviceLocator {
 public:
+  explicit Win32DeviceLocator(std::shared_ptr<WinspoolCalls> winspool = SystemWinspool());
+
   std::vector<SpoolerAnswer<DeviceAddress>> Locate(const std::vector<std::string>& deviceNames,
                                                    Deadline& deadline) const override;
+
+private:
+  std::shared_ptr<WinspoolCalls> winspool_;
 };
 
 // Each printer's status as the spooler holds it (PRINTER_INFO_2's Status),
@@ -46,9 +53,14 @@ public:
 // community is the port's own, set in its configuration.
 class Win32DeviceStatus final : public DeviceStatusSource {
 public:
+  explicit Win32DeviceStatus(std::shared_ptr<WinspoolCalls> winspool = SystemWinspool());
+
   std::vector<SpoolerAnswer<DeviceStatus>> Ask(const std::vector<std::string>& hosts,
                                                const std::string& community,
                                                Deadline& deadline) const override;
+
+private:
+  std::shared_ptr<WinspoolCalls> winspool_;
 };
 
 }  // namespace brisakett
