@@ -80,6 +80,9 @@ std::optional<std::uint32_t> ReadDword(Registry& registry, const std::string& ke
 bool TcpIpPortAsksDevice(Registry& registry, const std::string& port) {
   // A name with a backslash would reach another key than the port's.
   if (port.empty() || port.find('\\') != std::string::npos) return false;
+  // The monitor passes what it polls on to the spooler unless its
+  // StatusUpdateEnabled (on by default) is off.
+  if (ReadDword(registry, kTcpIpPorts, "StatusUpdateEnabled").value_or(1) == 0) return false;
   return ReadDword(registry, std::string(kTcpIpPorts) + "\\" + port, "SNMP Enabled") == 1u;
 }
 
@@ -156,10 +159,7 @@ std::vector<SpoolerAnswer<DeviceStatus>> Win32DeviceStatus::Ask(const std::vecto
     } else if (read->failed) {
       answers.emplace_back(SpoolerFailureOf(read->error, server));
     } else {
-      // The port is read again: its SNMP may have been switched off since
-      // the printer was located, and a 0 then only means nobody asked.
-      answers.emplace_back(ReadWindowsPrinterStatus(
-          read->status, PortReportsStatus(deviceName, read->portNames, AsksDevice)));
+      answers.emplace_back(ReadWindowsPrinterStatus(read->status));
     }
   }
   return answers;

@@ -287,6 +287,11 @@ TEST(PrinterPorts, OnlyStandardTcpIpPortsWithSnmpOnReportTheDevicesStatus) {
     EXPECT_FALSE(TcpIpPortAsksDevice(registry, port)) << port;
   }
   EXPECT_TRUE(TcpIpPortAsksDevice(registry, "IP_192.0.2.7"));
+  // The monitor keeps what it polls to itself.
+  testing::InMemoryRegistry silentMonitor = registry;
+  silentMonitor.SetValue(kHkeyLocalMachine, ports.substr(0, ports.size() - 1),
+                         "StatusUpdateEnabled", kRegDword, dword(0));
+  EXPECT_FALSE(TcpIpPortAsksDevice(silentMonitor, "IP_192.0.2.7"));
   EXPECT_EQ(registry.opened, registry.closed);
 
   const auto asksDevice = [&](const std::string& port) { return TcpIpPortAsksDevice(registry, port); };
@@ -315,21 +320,29 @@ TEST(PrinterPorts, OnlyStandardTcpIpPortsWithSnmpOnReportTheDevicesStatus) {
   }
 }
 
-// The spooler's own names for the bits that the reading knows.
+// The plain numbers the reading knows are the spooler's own bits.
 TEST(PrinterPorts, TheSpoolersStatusBitsReadAsTheDevicesState) {
-  using R = DeviceReadiness;
-  const std::pair<DWORD, R> rows[] = {
-      {PRINTER_STATUS_WARMING_UP, R::WarmingUp},    {PRINTER_STATUS_POWER_SAVE, R::WarmingUp},
-      {PRINTER_STATUS_DOOR_OPEN, R::NeedsAttention}, {PRINTER_STATUS_PAPER_JAM, R::NeedsAttention},
-      {PRINTER_STATUS_PAPER_OUT, R::NeedsAttention}, {PRINTER_STATUS_NO_TONER, R::NeedsAttention},
-      {PRINTER_STATUS_OFFLINE, R::NeedsAttention},
-      {PRINTER_STATUS_USER_INTERVENTION, R::NeedsAttention},
-      {PRINTER_STATUS_TONER_LOW, R::Ready},          {PRINTER_STATUS_PRINTING, R::Ready},
+  const std::pair<DeviceReadiness, std::vector<DWORD>> groups[] = {
+      {DeviceReadiness::NeedsAttention,
+       {PRINTER_STATUS_PAUSED, PRINTER_STATUS_ERROR, PRINTER_STATUS_PAPER_JAM,
+        PRINTER_STATUS_PAPER_OUT, PRINTER_STATUS_MANUAL_FEED, PRINTER_STATUS_PAPER_PROBLEM,
+        PRINTER_STATUS_OFFLINE, PRINTER_STATUS_OUTPUT_BIN_FULL, PRINTER_STATUS_NOT_AVAILABLE,
+        PRINTER_STATUS_NO_TONER, PRINTER_STATUS_PAGE_PUNT, PRINTER_STATUS_OUT_OF_MEMORY,
+        PRINTER_STATUS_DOOR_OPEN, PRINTER_STATUS_USER_INTERVENTION}},
+      {DeviceReadiness::WarmingUp,
+       {PRINTER_STATUS_INITIALIZING, PRINTER_STATUS_WARMING_UP, PRINTER_STATUS_POWER_SAVE}},
+      {DeviceReadiness::NotKnown,
+       {PRINTER_STATUS_IO_ACTIVE, PRINTER_STATUS_BUSY, PRINTER_STATUS_PRINTING,
+        PRINTER_STATUS_WAITING, PRINTER_STATUS_PROCESSING, PRINTER_STATUS_SERVER_UNKNOWN,
+        PRINTER_STATUS_TONER_LOW, PRINTER_STATUS_PENDING_DELETION}},
   };
-  for (const auto& [status, readiness] : rows) {
-    EXPECT_EQ(ReadWindowsPrinterStatus(status, true).readiness, readiness) << status;
+  for (const auto& [readiness, bits] : groups) {
+    for (const DWORD bit : bits) {
+      const DeviceStatus status = ReadWindowsPrinterStatus(bit);
+      EXPECT_EQ(status.readiness, readiness) << bit;
+      EXPECT_EQ(status.said.find("status bits"), std::string::npos) << bit;
+    }
   }
-  EXPECT_EQ(ReadWindowsPrinterStatus(PRINTER_STATUS_TONER_LOW, true).condition, "low toner");
 }
 
 // Wine's printers print through CUPS on ports of its own, so under Wine
