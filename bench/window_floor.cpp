@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
   const auto processes = brisakett::MakeSystemProcessStarter();
   brisakett::CurrentPrinter printer = brisakett::CurrentPrinter::FromDefault(printers);
 
-  brisakett::Form1 form({printers, spooler, printer, *registry, *processes, msgBox});
+  brisakett::Form1 form({printers, spooler, printer, *registry, *processes, msgBox, nullptr});
   if (asking.joinable()) asking.join();
   form.show();
   const int status = app.exec();

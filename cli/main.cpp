@@ -6,14 +6,17 @@
 
 #ifdef _WIN32
 #include "system_device_status.h"
+#include "win32/process_end.h"
 #include "win32/utf16.h"
 #include "win32_console_output.h"
+#include "win32_console_stop.h"
 
 #include <windows.h>
 
 // The wide entry point: printer names reach the program whole, not as the
 // ANSI code page's approximation of them.
 int wmain(int argc, wchar_t** argv) {
+  brisakett::Win32ConsoleStop stop;
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) arguments.push_back(brisakett::Utf8FromWide(argv[i]));
 
@@ -26,8 +29,11 @@ int wmain(int argc, wchar_t** argv) {
   const auto watcher = brisakett::MakeSystemJobWatcher(login);
   const auto locator = brisakett::MakeSystemDeviceLocator(login);
   const auto deviceStatus = brisakett::MakeSystemDeviceStatusSource();
-  return brisakett::RunSendCommand(arguments, login, *printers, *spooler, *watcher, out, err,
-                                   nullptr, locator.get(), deviceStatus.get());
+  const int status = brisakett::RunSendCommand(arguments, login, *printers, *spooler, *watcher, out,
+                                               err, stop.Asked(), locator.get(), deviceStatus.get());
+  stop.RunOver();
+  // Calls left behind at a deadline may still wait on a print server.
+  brisakett::EndProcessNow(status);
 }
 #else
 #include <unistd.h>

@@ -140,6 +140,8 @@ void DeviceFollowing::Read(Printer& printer, const SpoolerAnswer<DeviceStatus>& 
     Finish(printer, WakeOutcome::Ready, reading.warnings, ended);
   } else if (reading.readiness == DeviceReadiness::NeedsAttention) {
     Finish(printer, WakeOutcome::NeedsAttention, reading.condition, ended);
+  } else if (reading.tellsNothing && printer.firstAgreeing->tellsNothing) {
+    Finish(printer, WakeOutcome::Delivered, NoStatus(reading.condition), ended);
   }
 }
 

@@ -27,6 +27,9 @@ struct DeviceStatus {
   std::string warnings;
   // What the device said, in words, for the report ("running, idle").
   std::string said;
+  // A source that says nothing of the device now, and will not soon (the
+  // Windows spooler's status of 0): asking again is no use.
+  bool tellsNothing = false;
   // When its answer came.
   std::chrono::steady_clock::time_point at = std::chrono::steady_clock::now();
 };

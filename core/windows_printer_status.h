@@ -7,10 +7,11 @@
 namespace brisakett {
 
 // A printer's state from the Windows spooler's printer status bits
-// (PRINTER_INFO_2 Status). `portReportsStatus`: the printer's port asks the
-// device (a standard TCP/IP port with SNMP on); otherwise a status of 0
-// only means nobody asked. Plain numbers, so that it builds and is tested
-// everywhere.
-DeviceStatus ReadWindowsPrinterStatus(std::uint32_t status, bool portReportsStatus);
+// (PRINTER_INFO_2 Status). The spooler fills them from the device only now
+// and then, and between times shows a printer as idle with no bit set: a
+// status of 0 says nothing, and no bit says "ready". Every set bit is
+// named in the reason and in what the device said. Plain numbers, so that
+// it builds and is tested everywhere.
+DeviceStatus ReadWindowsPrinterStatus(std::uint32_t status);
 
 }  // namespace brisakett

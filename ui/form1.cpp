@@ -14,6 +14,7 @@
 #include "line_control.h"
 #include "messages.h"
 #include "msg_box.h"
+#include "run_passwords.h"
 #include "slanted_label.h"
 #include "twips.h"
 #include "warmup_job.h"
@@ -179,6 +180,7 @@ void Form1::Command1_Click() {
   const WarmUpOutcome outcome =
       RunWarmUp(services_.printers, services_.printer, services_.spooler,
                 Combo1->currentText().toStdString());
+  if (services_.passwords) services_.passwords->Forget();
   if (outcome.status == WarmUpOutcome::Status::Sent) ShowAboutWindow();
   services_.msgBox.Show(this, QString::fromStdString(outcome.message));
 }

@@ -5,6 +5,9 @@
 #include "form1.h"
 #include "msg_box.h"
 #include "system_services.h"
+#ifdef _WIN32
+#include "win32/process_end.h"
+#endif
 
 int main(int argc, char** argv) {
 #ifdef SIGPIPE
@@ -22,7 +25,12 @@ int main(int argc, char** argv) {
   try {
     brisakett::Form1 form(system.With(msgBox));
     form.show();
-    return app.exec();
+    const int status = app.exec();
+#ifdef _WIN32
+    // Calls left behind at a deadline may still wait on a print server.
+    brisakett::EndProcessNow(status);
+#endif
+    return status;
   } catch (const std::exception& error) {
     brisakett::ReportRunTimeError(msgBox, QString::fromUtf8(error.what()));
     return EXIT_FAILURE;

@@ -4,6 +4,7 @@ namespace brisakett {
 
 class CurrentPrinter;
 class MsgBox;
+class RunPasswords;
 class PrinterCatalog;
 class ProcessStarter;
 class Registry;
@@ -18,6 +19,9 @@ struct Services {
   Registry& registry;
   ProcessStarter& processes;
   MsgBox& msgBox;
+  // The passwords a press was given, forgotten when it ends; none for a
+  // spooler that asks for none.
+  RunPasswords* passwords;
 };
 
 }  // namespace brisakett

@@ -6,6 +6,7 @@
 #include "current_printer.h"
 #include "password_dialog.h"
 #include "prefetched_catalog.h"
+#include "run_passwords.h"
 #include "services.h"
 #include "system_printing.h"
 #include "system_sys_info.h"
@@ -21,7 +22,9 @@ namespace brisakett {
 // list for the list.
 struct SystemServices {
   DialogPasswordPrompt passwordPrompt;
-  SpoolerLogin login{{}, &passwordPrompt, {}};
+  // Asked once per press of "OK", however many requests the press makes.
+  RunPasswords passwords{&passwordPrompt};
+  SpoolerLogin login{{}, &passwords, {}};
   std::unique_ptr<PrinterCatalog> printers =
       std::make_unique<PrefetchedCatalog>(MakeSystemPrinterCatalog, login);
   std::unique_ptr<Spooler> spooler = MakeSystemSpooler(login);
@@ -31,7 +34,7 @@ struct SystemServices {
 
   Services With(MsgBox& msgBox) {
     if (!printer) printer = CurrentPrinter::FromDefault(*printers);
-    return {*printers, *spooler, *printer, *registry, *processes, msgBox};
+    return {*printers, *spooler, *printer, *registry, *processes, msgBox, &passwords};
   }
 };
 

@@ -28,8 +28,10 @@ JobLook StateOf(const JobReading& reading) {
   if (status & (JOB_STATUS_DELETING | JOB_STATUS_DELETED)) {
     return {JobLook::State::Canceled, Said("deleted", text)};
   }
+  // Blocked stays queued: the job prints once what blocks it is cleared.
   if (status & JOB_STATUS_BLOCKED_DEVQ) {
-    return {JobLook::State::Aborted, Said("the printer's driver cannot print the job", text)};
+    return {JobLook::State::Waiting,
+            Said("job blocked: the printer's driver cannot print it", text)};
   }
   if (status & JOB_STATUS_PAUSED) return {JobLook::State::Waiting, Said("job held", text)};
   if (reading.printerStatus & PRINTER_STATUS_PAUSED) {
@@ -47,27 +49,24 @@ JobLook StateOf(const JobReading& reading) {
   return {JobLook::State::Waiting, Said("queued", text)};
 }
 
-// A job in error while printing, then gone, may as well have been deleted
-// by someone who gave up on it.
-bool SaysPrinting(DWORD status) {
-  return (status & (JOB_STATUS_PRINTED | JOB_STATUS_COMPLETE)) ||
-         ((status & JOB_STATUS_PRINTING) &&
-          !(status & (kJobNeedsAttention | JOB_STATUS_DELETING | JOB_STATUS_DELETED)));
+// Printing is not enough: a job deleted while printing, by a user or by a
+// spooler giving up on a printer, goes just the same.
+bool SaysPrinted(DWORD status) {
+  return (status & (JOB_STATUS_PRINTED | JOB_STATUS_COMPLETE)) != 0;
 }
 
 }  // namespace
 
 JobLook JobHistory::Take(const JobReading& reading) {
   if (!reading.known) {
-    if (lastWordPrinting_) return {JobLook::State::Completed, {}};
+    if (printed_) return {JobLook::State::Completed, {}};
     return {JobLook::State::Vanished,
             "the spooler no longer knows the job and did not say how it ended"};
   }
-  lastWordPrinting_ = SaysPrinting(reading.status);
   return StateOf(reading);
 }
 
-void JobHistory::Hear(unsigned long status) { lastWordPrinting_ = SaysPrinting(status); }
+void JobHistory::Hear(unsigned long status) { printed_ = printed_ || SaysPrinted(status); }
 
 bool HearJobStatuses(const PRINTER_NOTIFY_INFO& info, std::map<int, JobHistory>& histories) {
   for (DWORD i = 0; i < info.Count; ++i) {

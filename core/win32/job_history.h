@@ -20,19 +20,19 @@ struct JobReading {
 
 // One job as the spooler told it, look after look. The spooler drops a
 // job from the queue once the printer has it (unless the printer keeps
-// printed documents) and equally when someone deletes it; only what it
-// said last before the job went tells the two apart.
+// printed documents) and equally when someone deletes it, also while it
+// prints; only a status saying the printer has the whole job (printed, or
+// complete) tells the two apart.
 class JobHistory {
 public:
-  // The job's state from this look and what earlier ones saw.
+  // The job's state from this look and what the spooler said before.
   JobLook Take(const JobReading& reading);
   // A status the spooler announced for the job between looks (its change
   // notifications): often the last one it gives, which a look rarely sees.
   void Hear(unsigned long status);
 
 private:
-  // The last status the spooler gave said the job printed or was printing.
-  bool lastWordPrinting_ = false;
+  bool printed_ = false;
 };
 
 // Hands each job status in a change notification of this computer's

@@ -5,6 +5,8 @@
 
 #include <winspool.h>
 
+#include "win32/utf16.h"
+
 namespace brisakett {
 namespace {
 
@@ -17,11 +19,11 @@ bool Offers(const std::vector<std::wstring>& offered, const wchar_t* datatype) {
   });
 }
 
-std::vector<BYTE> PrinterInfo2(HANDLE printer) {
+std::vector<BYTE> PrinterInfo2(WinspoolCalls& winspool, HANDLE printer) {
   DWORD needed = 0;
-  GetPrinterW(printer, 2, nullptr, 0, &needed);
+  winspool.GetPrinterW(printer, 2, nullptr, 0, &needed);
   std::vector<BYTE> buffer(needed);
-  if (needed == 0 || !GetPrinterW(printer, 2, buffer.data(), needed, &needed)) return {};
+  if (needed == 0 || !winspool.GetPrinterW(printer, 2, buffer.data(), needed, &needed)) return {};
   return buffer;
 }
 
@@ -32,19 +34,21 @@ std::wstring ChooseDatatype(const std::vector<std::wstring>& offered) {
   return kRaw;
 }
 
-std::vector<std::wstring> OfferedDatatypes(HANDLE printer) {
-  const std::vector<BYTE> info = PrinterInfo2(printer);
+std::vector<std::wstring> OfferedDatatypes(WinspoolCalls& winspool, HANDLE printer,
+                                           const std::string& server) {
+  const std::vector<BYTE> info = PrinterInfo2(winspool, printer);
   if (info.empty()) return {};
   LPWSTR processor = reinterpret_cast<const PRINTER_INFO_2W*>(info.data())->pPrintProcessor;
   if (!processor) return {};
 
+  std::wstring serverName = server == "localhost" ? L"" : L"\\\\" + WideFromUtf8(server);
+  LPWSTR asked = serverName.empty() ? nullptr : serverName.data();
   DWORD needed = 0;
   DWORD count = 0;
-  EnumPrintProcessorDatatypesW(nullptr, processor, 1, nullptr, 0, &needed, &count);
+  winspool.EnumPrintProcessorDatatypesW(asked, processor, nullptr, 0, &needed, &count);
   std::vector<BYTE> buffer(needed);
-  if (needed == 0 ||
-      !EnumPrintProcessorDatatypesW(nullptr, processor, 1, buffer.data(), needed, &needed,
-                                    &count)) {
+  if (needed == 0 || !winspool.EnumPrintProcessorDatatypesW(asked, processor, buffer.data(), needed,
+                                                            &needed, &count)) {
     return {};
   }
   const auto* datatypes = reinterpret_cast<const DATATYPES_INFO_1W*>(buffer.data());

@@ -9,11 +9,14 @@
 namespace brisakett {
 namespace {
 
-// The spooler reaches a print server over RPC on named pipes or TCP; these
-// are the ways that transport says the server is down, unknown on the
-// network, or dropped the call.
-bool ServerLost(unsigned long code) {
+enum class Meaning { Refusal, WantsPassword, ServerLost, NotAPrinter };
+
+Meaning MeaningOf(unsigned long code, bool connection) {
   switch (code) {
+    // The spooler reaches a print server over RPC on named pipes or TCP;
+    // these are the ways that transport says the server is down, unknown
+    // on the network, has no spooler listening (EPT_S_NOT_REGISTERED), or
+    // dropped the call.
     case RPC_S_SERVER_UNAVAILABLE:
     case RPC_S_SERVER_TOO_BUSY:
     case RPC_S_CALL_FAILED:
@@ -21,6 +24,7 @@ bool ServerLost(unsigned long code) {
     case RPC_S_CALL_CANCELLED:
     case RPC_S_COMM_FAILURE:
     case RPC_S_UNKNOWN_IF:
+    case EPT_S_NOT_REGISTERED:
     case ERROR_BAD_NETPATH:
     case ERROR_REM_NOT_LIST:
     case ERROR_NETNAME_DELETED:
@@ -30,9 +34,23 @@ bool ServerLost(unsigned long code) {
     case ERROR_CONNECTION_REFUSED:
     case ERROR_CONNECTION_ABORTED:
     case ERROR_SEM_TIMEOUT:
-      return true;
+      return Meaning::ServerLost;
+    // The server checked the user's credentials and did not take them.
+    case ERROR_LOGON_FAILURE:
+    case ERROR_PASSWORD_EXPIRED:
+    case ERROR_PASSWORD_MUST_CHANGE:
+      return Meaning::WantsPassword;
+    // No print provider took the name. For a connection that is also the
+    // answer when its server cannot be reached at all, and every name the
+    // program opens was on the spooler's list a moment before: the server
+    // is lost (or no longer shares the printer), the name is no typo.
+    case ERROR_INVALID_PRINTER_NAME:
+      return connection ? Meaning::ServerLost : Meaning::NotAPrinter;
+    // A printer deleted since the list was read is as unknown as a mistyped one.
+    case ERROR_PRINTER_DELETED:
+      return Meaning::NotAPrinter;
     default:
-      return false;
+      return Meaning::Refusal;
   }
 }
 
@@ -54,13 +72,21 @@ SpoolerFailure SpoolerFailureOf(unsigned long code, const std::string& server) {
   const std::string said = code == ERROR_SUCCESS
                                ? "The print server " + server + " refused without giving a reason."
                                : SystemErrorText(code);
-  if (ServerLost(code)) {
-    return ServerAnswer{ServerVerdict::Unreachable,
-                        "The print server " + server + " cannot be reached: " + said};
+  switch (MeaningOf(code, server != "localhost")) {
+    case Meaning::ServerLost:
+      return ServerAnswer{ServerVerdict::Unreachable,
+                          code == ERROR_INVALID_PRINTER_NAME
+                              ? "The print server " + server +
+                                    " cannot be reached, or no longer shares this printer: " + said
+                              : "The print server " + server + " cannot be reached: " + said};
+    case Meaning::WantsPassword:
+      return ServerAnswer{ServerVerdict::WantsPassword, said};
+    case Meaning::NotAPrinter:
+      return {ServerAnswer{ServerVerdict::Refused, said}, true};
+    case Meaning::Refusal:
+      break;
   }
-  // A printer deleted since the list was read is as unknown as a mistyped one.
-  const bool unknown = code == ERROR_INVALID_PRINTER_NAME || code == ERROR_PRINTER_DELETED;
-  return {ServerAnswer{ServerVerdict::Refused, said}, unknown};
+  return ServerAnswer{ServerVerdict::Refused, said};
 }
 
 ServerAnswer SpoolerTimedOut(const std::string& server) {

@@ -21,7 +21,7 @@ namespace brisakett {
 namespace {
 
 constexpr const char* kTcpIpPorts =
-    "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Standard TCP/IP Port\\Ports\\";
+    "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Standard TCP/IP Port\\Ports";
 
 // What the spooler holds of a printer, or the error that kept it from
 // telling.
@@ -34,15 +34,16 @@ struct PrinterRecord {
 
 // Opens the printer and reads its PRINTER_INFO_2W. Runs on a thread that
 // the caller may leave behind at the deadline.
-PrinterRecord ReadPrinterRecord(const std::string& deviceName) {
-  const PrinterOpening opened = OpenPrinterNamed(deviceName);
+PrinterRecord ReadPrinterRecord(const std::shared_ptr<WinspoolCalls>& winspool,
+                                const std::string& deviceName) {
+  const PrinterOpening opened = OpenPrinterNamed(winspool, deviceName);
   if (!opened.printer) return {0, {}, true, opened.error};
   std::vector<BYTE> record;
   DWORD needed = 0;
   for (;;) {
     SetLastError(ERROR_SUCCESS);
-    if (GetPrinterW(opened.printer.Get(), 2, record.empty() ? nullptr : record.data(),
-                    static_cast<DWORD>(record.size()), &needed) &&
+    if (winspool->GetPrinterW(opened.printer.Get(), 2, record.empty() ? nullptr : record.data(),
+                              static_cast<DWORD>(record.size()), &needed) &&
         !record.empty()) {
       break;
     }
@@ -60,23 +61,32 @@ bool AsksDevice(const std::string& port) {
   return TcpIpPortAsksDevice(registry, port);
 }
 
+// A REG_DWORD value of a key; nothing when the key or value is missing or
+// of another type.
+std::optional<std::uint32_t> ReadDword(Registry& registry, const std::string& keyName,
+                                       const std::string& valueName) {
+  constexpr std::uint32_t kKeyRead = 0x20019;
+  RegistryKey key{};
+  if (registry.OpenKey(kHkeyLocalMachine, keyName, kKeyRead, key) != kErrorSuccess) return {};
+  std::uint32_t type = 0;
+  std::uint32_t value = 0;
+  std::uint32_t size = sizeof value;
+  const long read =
+      registry.QueryValue(key, valueName, type, reinterpret_cast<unsigned char*>(&value), size);
+  registry.CloseKey(key);
+  if (read != kErrorSuccess || type != kRegDword || size != sizeof value) return {};
+  return value;
+}
+
 }  // namespace
 
 bool TcpIpPortAsksDevice(Registry& registry, const std::string& port) {
   // A name with a backslash would reach another key than the port's.
   if (port.empty() || port.find('\\') != std::string::npos) return false;
-  constexpr std::uint32_t kKeyRead = 0x20019;
-  RegistryKey key{};
-  if (registry.OpenKey(kHkeyLocalMachine, kTcpIpPorts + port, kKeyRead, key) != kErrorSuccess) {
-    return false;
-  }
-  std::uint32_t type = 0;
-  std::uint32_t enabled = 0;
-  std::uint32_t size = sizeof enabled;
-  const long read =
-      registry.QueryValue(key, "SNMP Enabled", type, reinterpret_cast<unsigned char*>(&enabled), size);
-  registry.CloseKey(key);
-  return read == kErrorSuccess && type == kRegDword && size == sizeof enabled && enabled == 1;
+  // The monitor passes what it polls on to the spooler unless its
+  // StatusUpdateEnabled (on by default) is off.
+  if (ReadDword(registry, kTcpIpPorts, "StatusUpdateEnabled").value_or(1) == 0) return false;
+  return ReadDword(registry, std::string(kTcpIpPorts) + "\\" + port, "SNMP Enabled") == 1u;
 }
 
 bool PortReportsStatus(const std::string& deviceName, std::string_view portNames,
@@ -103,6 +113,9 @@ DeviceAddress AddressOfPrinter(const std::string& deviceName, bool portReportsSt
   return {deviceName, {}};
 }
 
+Win32DeviceLocator::Win32DeviceLocator(std::shared_ptr<WinspoolCalls> winspool)
+    : winspool_(std::move(winspool)) {}
+
 std::vector<SpoolerAnswer<DeviceAddress>> Win32DeviceLocator::Locate(
     const std::vector<std::string>& deviceNames, Deadline& deadline) const {
   std::vector<SpoolerAnswer<DeviceAddress>> addresses;
@@ -115,7 +128,9 @@ std::vector<SpoolerAnswer<DeviceAddress>> Win32DeviceLocator::Locate(
       continue;
     }
     const std::optional<PrinterRecord> read =
-        WithinDeadline(deadline, [deviceName] { return ReadPrinterRecord(deviceName); });
+        WithinDeadline(deadline, [winspool = winspool_, deviceName] {
+          return ReadPrinterRecord(winspool, deviceName);
+        });
     if (!read) {
       addresses.emplace_back(SpoolerTimedOut(server));
     } else if (read->failed) {
@@ -128,19 +143,20 @@ std::vector<SpoolerAnswer<DeviceAddress>> Win32DeviceLocator::Locate(
   return addresses;
 }
 
+Win32DeviceStatus::Win32DeviceStatus(std::shared_ptr<WinspoolCalls> winspool)
+    : winspool_(std::move(winspool)) {}
+
 namespace {
 
 // One printer's status, read within `deadline`.
-SpoolerAnswer<DeviceStatus> AskPrinter(const std::string& deviceName, Deadline& deadline) {
+SpoolerAnswer<DeviceStatus> AskPrinter(const std::shared_ptr<WinspoolCalls>& winspool,
+                                       const std::string& deviceName, Deadline& deadline) {
   const std::string server = PrintServerOf(deviceName);
   const std::optional<PrinterRecord> read =
-      WithinDeadline(deadline, [deviceName] { return ReadPrinterRecord(deviceName); });
+      WithinDeadline(deadline, [winspool, deviceName] { return ReadPrinterRecord(winspool, deviceName); });
   if (!read) return SpoolerTimedOut(server);
   if (read->failed) return SpoolerFailureOf(read->error, server);
-  // The port is read again: its SNMP may have been switched off since
-  // the printer was located, and a 0 then only means nobody asked.
-  return ReadWindowsPrinterStatus(read->status,
-                                  PortReportsStatus(deviceName, read->portNames, AsksDevice));
+  return ReadWindowsPrinterStatus(read->status);
 }
 
 // Each question on a thread of its own, since a spooler call may block
@@ -148,15 +164,17 @@ SpoolerAnswer<DeviceStatus> AskPrinter(const std::string& deviceName, Deadline& 
 // questions are closed is not given.
 class Win32Questions final : public DeviceQuestions {
 public:
+  explicit Win32Questions(std::shared_ptr<WinspoolCalls> winspool) : winspool_(std::move(winspool)) {}
+
   ~Win32Questions() override {
     const std::lock_guard lock(state_->mutex);
     state_->open = false;
   }
 
   void Ask(const std::string& host, Answered answered) override {
-    std::thread([state = state_, host, answered = std::move(answered)] {
+    std::thread([state = state_, winspool = winspool_, host, answered = std::move(answered)] {
       Deadline deadline(kServerPatience);
-      SpoolerAnswer<DeviceStatus> answer = AskPrinter(host, deadline);
+      SpoolerAnswer<DeviceStatus> answer = AskPrinter(winspool, host, deadline);
       const std::lock_guard lock(state->mutex);
       if (state->open) answered(std::move(answer));
     }).detach();
@@ -167,13 +185,14 @@ private:
     std::mutex mutex;
     bool open = true;
   };
+  std::shared_ptr<WinspoolCalls> winspool_;
   std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
 }  // namespace
 
 std::unique_ptr<DeviceQuestions> Win32DeviceStatus::Open(const std::string&) const {
-  return std::make_unique<Win32Questions>();
+  return std::make_unique<Win32Questions>(winspool_);
 }
 
 }  // namespace brisakett

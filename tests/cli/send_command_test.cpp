@@ -26,6 +26,7 @@
 #include "send_command.h"
 #include "send_options.h"
 #include "warmup_stream.h"
+#include "windows_printer_status.h"
 
 namespace brisakett {
 namespace {

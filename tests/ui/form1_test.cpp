@@ -56,7 +56,7 @@ class Form1Test : public QObject {
       spooler.openable = catalog.names;
       printer = CurrentPrinter::FromDefault(catalog);
       form = std::make_unique<Form1>(
-          Services{catalog, spooler, printer, *registry, *processes, msgBox});
+          Services{catalog, spooler, printer, *registry, *processes, msgBox, nullptr});
       form->show();
     }
     template <typename T>

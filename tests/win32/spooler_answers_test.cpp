@@ -9,13 +9,18 @@
 #include <future>
 #include <map>
 #include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "in_memory_registry.h"
 #include "win32/job_history.h"
 #include "win32/spooler_error.h"
 #include "win32/system_error_text.h"
+#include "fake_winspool.h"
+#include "warmup_job.h"
 #include "win32/win32_device_status.h"
+#include "win32/win32_job_watcher.h"
 #include "win32/win32_spooler.h"
 #include "windows_printer_status.h"
 #include "within_deadline.h"
@@ -25,23 +30,44 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(SpoolerFailureOf, TellsAWrongNameARefusalAndALostServerApart) {
-  const SpoolerFailure wrongName = SpoolerFailureOf(ERROR_INVALID_PRINTER_NAME, "localhost");
-  EXPECT_TRUE(wrongName.unknownPrinter);
-  EXPECT_EQ(wrongName.verdict, ServerVerdict::Refused);
-
-  const SpoolerFailure denied = SpoolerFailureOf(ERROR_ACCESS_DENIED, "localhost");
-  EXPECT_FALSE(denied.unknownPrinter);
-  EXPECT_EQ(denied.verdict, ServerVerdict::Refused);
-  EXPECT_EQ(denied.reason, SystemErrorText(ERROR_ACCESS_DENIED));
-
-  for (const DWORD code : {RPC_S_SERVER_UNAVAILABLE, RPC_S_CALL_FAILED, ERROR_BAD_NETPATH,
-                           ERROR_NETWORK_UNREACHABLE}) {
-    SCOPED_TRACE(code);
-    const SpoolerFailure lost = SpoolerFailureOf(code, "druckserver");
-    EXPECT_EQ(lost.verdict, ServerVerdict::Unreachable);
-    EXPECT_FALSE(lost.unknownPrinter);
-    EXPECT_NE(lost.reason.find("druckserver"), std::string::npos) << lost.reason;
+// Windows' documented codes, each as the verdict it is, for a printer of
+// this computer and for a connection to another server's.
+TEST(SpoolerFailureOf, EachCodeIsItsVerdict) {
+  using V = ServerVerdict;
+  struct Row {
+    DWORD code;
+    V local;
+    bool localUnknown;
+    V connection;
+    bool connectionUnknown;
+  };
+  const Row rows[] = {
+      // No print provider took the name: a typo here, a lost server there,
+      // for every name the program opens was listed a moment before.
+      {ERROR_INVALID_PRINTER_NAME, V::Refused, true, V::Unreachable, false},
+      {ERROR_PRINTER_DELETED, V::Refused, true, V::Refused, true},
+      {ERROR_ACCESS_DENIED, V::Refused, false, V::Refused, false},  // a user without rights
+      {ERROR_LOGON_FAILURE, V::WantsPassword, false, V::WantsPassword, false},
+      {RPC_S_SERVER_UNAVAILABLE, V::Unreachable, false, V::Unreachable, false},
+      {RPC_S_CALL_FAILED, V::Unreachable, false, V::Unreachable, false},
+      {EPT_S_NOT_REGISTERED, V::Unreachable, false, V::Unreachable, false},  // no spooler there
+      {ERROR_BAD_NETPATH, V::Unreachable, false, V::Unreachable, false},
+      {ERROR_NETWORK_UNREACHABLE, V::Unreachable, false, V::Unreachable, false},
+      {ERROR_INVALID_DATATYPE, V::Refused, false, V::Refused, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.code);
+    const SpoolerFailure local = SpoolerFailureOf(row.code, "localhost");
+    EXPECT_EQ(local.verdict, row.local);
+    EXPECT_EQ(local.unknownPrinter, row.localUnknown);
+    const SpoolerFailure connection = SpoolerFailureOf(row.code, "druckserver");
+    EXPECT_EQ(connection.verdict, row.connection);
+    EXPECT_EQ(connection.unknownPrinter, row.connectionUnknown);
+    // The system's own words, and the server's name when it is lost.
+    EXPECT_NE(connection.reason.find(SystemErrorText(row.code)), std::string::npos);
+    if (connection.ServerLost()) {
+      EXPECT_NE(connection.reason.find("druckserver"), std::string::npos) << connection.reason;
+    }
   }
 
   // A failure that set no error still has a reason, and not "success".
@@ -69,6 +95,44 @@ TEST(Win32Spooler, AnUnknownNameIsNotRecognizedNotRefused) {
   EXPECT_EQ(spooler.Open("No Such Printer 7f3a", deadline, failure), nullptr);
   EXPECT_TRUE(failure.unknownPrinter) << failure.reason;
   EXPECT_FALSE(failure.reason.empty());
+}
+
+// A print server that stalls in WritePrinter: the job's answer keeps its
+// deadline, and once the server answers, the job left behind is removed
+// before its handle is closed.
+TEST(Win32Spooler, AStalledCallKeepsTheDeadlineAndItsJobIsRemovedAfterwards) {
+  auto winspool = std::make_shared<testing::FakeWinspool>();
+  winspool->writeStalls = true;
+  Win32Spooler spooler(winspool);
+  Deadline deadline(300ms);
+  const auto started = std::chrono::steady_clock::now();
+  const JobResult job = SubmitWarmUpJob(spooler, "\\\\druckserver\\Laser 3", deadline);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 300ms + kCancelPatience + 200ms);
+  EXPECT_FALSE(job.accepted);
+  EXPECT_EQ(job.failure.verdict, ServerVerdict::TimedOut);
+
+  winspool->Release();
+  std::vector<std::string> calls;
+  for (int i = 0; i < 200 && (calls = winspool->Calls()).back() != "close"; ++i) {
+    std::this_thread::sleep_for(10ms);
+  }
+  const std::vector<std::string> expected = {
+      "open \\\\druckserver\\Laser 3 uncached", "datatypes \\\\druckserver", "startdoc RAW",
+      "startpage", "write", "abort", "close"};
+  EXPECT_EQ(calls, expected);
+}
+
+// Every name the program opens was on the spooler's list a moment before.
+TEST(Win32Spooler, ANameNoLongerTakenIsALostServerForAConnectionAndUnknownHere) {
+  auto winspool = std::make_shared<testing::FakeWinspool>();
+  winspool->openFails = {{L"\\\\druckserver\\Laser 3", ERROR_INVALID_PRINTER_NAME},
+                         {L"Laser 3", ERROR_INVALID_PRINTER_NAME}};
+  Win32Spooler spooler(winspool);
+  Deadline deadline(kServerPatience);
+  const JobResult connection = SubmitWarmUpJob(spooler, "\\\\druckserver\\Laser 3", deadline);
+  EXPECT_EQ(connection.failure.verdict, ServerVerdict::Unreachable);
+  EXPECT_FALSE(connection.failure.unknownPrinter);
+  EXPECT_TRUE(SubmitWarmUpJob(spooler, "Laser 3", deadline).failure.unknownPrinter);
 }
 
 // Stands for a printer handle: counts its closing.
@@ -104,30 +168,24 @@ JobReading Known(DWORD status, DWORD printerStatus = 0) {
 }
 const JobReading kGone{};
 
-TEST(JobHistory, AVanishedJobCountsAsPrintedOnlyWhenTheSpoolersLastWordWasPrinting) {
-  JobHistory printed;
-  EXPECT_EQ(printed.Take(Known(0)).state, JobLook::State::Waiting);
-  EXPECT_EQ(printed.Take(Known(JOB_STATUS_SPOOLING | JOB_STATUS_PRINTING)).state,
+TEST(JobHistory, AVanishedJobCountsAsPrintedOnlyWhenTheSpoolerSaidItPrinted) {
+  // Printing, then gone: deleted while printing looks the same.
+  JobHistory printing;
+  EXPECT_EQ(printing.Take(Known(JOB_STATUS_SPOOLING | JOB_STATUS_PRINTING)).state,
             JobLook::State::Waiting);
-  EXPECT_EQ(printed.Take(kGone).state, JobLook::State::Completed);
-
-  JobHistory neverSeenPrinting;
-  EXPECT_EQ(neverSeenPrinting.Take(Known(0)).state, JobLook::State::Waiting);
-  const JobLook vanished = neverSeenPrinting.Take(kGone);
+  const JobLook vanished = printing.Take(kGone);
   EXPECT_EQ(vanished.state, JobLook::State::Vanished);
   EXPECT_FALSE(vanished.reason.empty());
 
-  EXPECT_EQ(JobHistory().Take(kGone).state, JobLook::State::Vanished);
+  JobHistory heard;
+  heard.Hear(JOB_STATUS_PRINTING | JOB_STATUS_COMPLETE);
+  heard.Hear(JOB_STATUS_DELETING);  // removed after it printed
+  EXPECT_EQ(heard.Take(kGone).state, JobLook::State::Completed);
 
-  // Printing, then stuck, then gone: perhaps deleted by someone.
-  JobHistory stuck;
-  stuck.Take(Known(JOB_STATUS_PRINTING));
-  stuck.Take(Known(JOB_STATUS_PRINTING | JOB_STATUS_ERROR));
-  EXPECT_EQ(stuck.Take(kGone).state, JobLook::State::Vanished);
-
-  JobHistory kept;
-  EXPECT_EQ(kept.Take(Known(JOB_STATUS_PRINTED)).state, JobLook::State::Completed);
+  EXPECT_EQ(JobHistory().Take(Known(JOB_STATUS_PRINTED)).state, JobLook::State::Completed);
   EXPECT_EQ(JobHistory().Take(Known(JOB_STATUS_DELETING)).state, JobLook::State::Canceled);
+  // A blocked job stays queued and may print later.
+  EXPECT_EQ(JobHistory().Take(Known(JOB_STATUS_BLOCKED_DEVQ)).state, JobLook::State::Waiting);
 }
 
 // What FindNextPrinterChangeNotification hands over: entries follow the
@@ -147,14 +205,14 @@ PRINTER_NOTIFY_INFO_DATA JobStatus(DWORD id, DWORD status, WORD field = JOB_NOTI
   return data;
 }
 
-TEST(JobHistory, ANotifiedStatusIsTheLastWordOnAJobNoLookSawPrinting) {
+TEST(JobHistory, ANotifiedStatusIsTheWordOnAJobNoLookSawPrinted) {
   Announced told{};
   told.info.Version = 2;
   told.info.Count = 3;
-  told.info.aData[0] = JobStatus(7, JOB_STATUS_PRINTING);
+  told.info.aData[0] = JobStatus(7, JOB_STATUS_PRINTED);
   told.more[0] = JobStatus(8, JOB_STATUS_PRINTING | JOB_STATUS_DELETING);
   // Not a status: a job's document name is a pointer, not status bits.
-  told.more[1] = JobStatus(9, JOB_STATUS_PRINTING, JOB_NOTIFY_FIELD_DOCUMENT);
+  told.more[1] = JobStatus(9, JOB_STATUS_PRINTED, JOB_NOTIFY_FIELD_DOCUMENT);
   std::map<int, JobHistory> histories;
   histories[8].Take(Known(JOB_STATUS_PRINTING));
   EXPECT_FALSE(HearJobStatuses(told.info, histories));
@@ -163,11 +221,43 @@ TEST(JobHistory, ANotifiedStatusIsTheLastWordOnAJobNoLookSawPrinting) {
   EXPECT_EQ(histories[9].Take(kGone).state, JobLook::State::Vanished);
 
   told.info.Count = 1;
-  told.info.aData[0] = JobStatus(10, JOB_STATUS_PRINTING | JOB_STATUS_ERROR);
   told.info.Flags = PRINTER_NOTIFY_INFO_DISCARDED;
-  histories[10].Take(Known(JOB_STATUS_PRINTING));
   EXPECT_TRUE(HearJobStatuses(told.info, histories));
-  EXPECT_EQ(histories[10].Take(kGone).state, JobLook::State::Vanished);
+}
+
+// Through the winspool seam, with change notifications Wine cannot give.
+TEST(Win32JobWatcher, ReadsFirstThenHearsAndAsksAgainForWhatWasDiscarded) {
+  using Reply = testing::FakeWinspool::Reply;
+  constexpr DWORD kGoneJob = testing::FakeWinspool::kGone;
+  auto winspool = std::make_shared<testing::FakeWinspool>();
+  winspool->jobStatuses[7] = {JOB_STATUS_PRINTING, JOB_STATUS_PRINTING, kGoneJob};
+  winspool->jobStatuses[8] = {kGoneJob};
+  // Job 8 prints and goes just before it is read.
+  winspool->onRead[8] = Reply{0, {{8, JOB_STATUS_PRINTED | JOB_STATUS_DELETING}}};
+  Deadline deadline(kServerPatience);
+  const std::unique_ptr<JobFollower> follower =
+      Win32JobWatcher(winspool).Follow(std::chrono::seconds(60), deadline);
+  const std::vector<WatchedJob> jobs = {{"Laser 3", 7}, {"Laser 3", 8}};
+
+  std::vector<SpoolerAnswer<JobLook>> looks = follower->Look(jobs, deadline);
+  EXPECT_EQ(looks[0].value.state, JobLook::State::Waiting);
+  EXPECT_EQ(looks[1].value.state, JobLook::State::Completed);
+
+  // Discarded twice: no more notifications come until a refresh comes whole.
+  winspool->announced.push_back(Reply{PRINTER_NOTIFY_INFO_DISCARDED, {}});
+  winspool->refreshes = {Reply{PRINTER_NOTIFY_INFO_DISCARDED, {}},
+                         Reply{0, {{7, JOB_STATUS_PRINTED}}}};
+  EXPECT_EQ(follower->Look({jobs[0]}, deadline)[0].value.state, JobLook::State::Waiting);
+  EXPECT_EQ(follower->Look({jobs[0]}, deadline)[0].value.state, JobLook::State::Completed);
+  std::vector<std::string> heard;
+  for (const std::string& call : winspool->Calls()) {
+    if (call == "next" || call == "refresh") heard.push_back(call);
+  }
+  EXPECT_EQ(heard, (std::vector<std::string>{"next", "next", "refresh", "refresh"}));
+
+  const ServerAnswer cancelled = follower->Cancel(jobs[0], deadline);
+  EXPECT_EQ(cancelled.verdict, ServerVerdict::Refused);
+  EXPECT_EQ(cancelled.reason, "the job had already left the queue");
 }
 
 TEST(JobHistory, APrinterInErrorNeedsAttentionAndOnlyAnOfflineOneIsNotReachable) {
@@ -198,6 +288,11 @@ TEST(PrinterPorts, OnlyStandardTcpIpPortsWithSnmpOnReportTheDevicesStatus) {
     EXPECT_FALSE(TcpIpPortAsksDevice(registry, port)) << port;
   }
   EXPECT_TRUE(TcpIpPortAsksDevice(registry, "IP_192.0.2.7"));
+  // The monitor keeps what it polls to itself.
+  testing::InMemoryRegistry silentMonitor = registry;
+  silentMonitor.SetValue(kHkeyLocalMachine, ports.substr(0, ports.size() - 1),
+                         "StatusUpdateEnabled", kRegDword, dword(0));
+  EXPECT_FALSE(TcpIpPortAsksDevice(silentMonitor, "IP_192.0.2.7"));
   EXPECT_EQ(registry.opened, registry.closed);
 
   const auto asksDevice = [&](const std::string& port) { return TcpIpPortAsksDevice(registry, port); };
@@ -226,21 +321,29 @@ TEST(PrinterPorts, OnlyStandardTcpIpPortsWithSnmpOnReportTheDevicesStatus) {
   }
 }
 
-// The spooler's own names for the bits that the reading knows.
+// The plain numbers the reading knows are the spooler's own bits.
 TEST(PrinterPorts, TheSpoolersStatusBitsReadAsTheDevicesState) {
-  using R = DeviceReadiness;
-  const std::pair<DWORD, R> rows[] = {
-      {PRINTER_STATUS_WARMING_UP, R::WarmingUp},    {PRINTER_STATUS_POWER_SAVE, R::WarmingUp},
-      {PRINTER_STATUS_DOOR_OPEN, R::NeedsAttention}, {PRINTER_STATUS_PAPER_JAM, R::NeedsAttention},
-      {PRINTER_STATUS_PAPER_OUT, R::NeedsAttention}, {PRINTER_STATUS_NO_TONER, R::NeedsAttention},
-      {PRINTER_STATUS_OFFLINE, R::NeedsAttention},
-      {PRINTER_STATUS_USER_INTERVENTION, R::NeedsAttention},
-      {PRINTER_STATUS_TONER_LOW, R::Ready},          {PRINTER_STATUS_PRINTING, R::Ready},
+  const std::pair<DeviceReadiness, std::vector<DWORD>> groups[] = {
+      {DeviceReadiness::NeedsAttention,
+       {PRINTER_STATUS_PAUSED, PRINTER_STATUS_ERROR, PRINTER_STATUS_PAPER_JAM,
+        PRINTER_STATUS_PAPER_OUT, PRINTER_STATUS_MANUAL_FEED, PRINTER_STATUS_PAPER_PROBLEM,
+        PRINTER_STATUS_OFFLINE, PRINTER_STATUS_OUTPUT_BIN_FULL, PRINTER_STATUS_NOT_AVAILABLE,
+        PRINTER_STATUS_NO_TONER, PRINTER_STATUS_PAGE_PUNT, PRINTER_STATUS_OUT_OF_MEMORY,
+        PRINTER_STATUS_DOOR_OPEN, PRINTER_STATUS_USER_INTERVENTION}},
+      {DeviceReadiness::WarmingUp,
+       {PRINTER_STATUS_INITIALIZING, PRINTER_STATUS_WARMING_UP, PRINTER_STATUS_POWER_SAVE}},
+      {DeviceReadiness::NotKnown,
+       {PRINTER_STATUS_IO_ACTIVE, PRINTER_STATUS_BUSY, PRINTER_STATUS_PRINTING,
+        PRINTER_STATUS_WAITING, PRINTER_STATUS_PROCESSING, PRINTER_STATUS_SERVER_UNKNOWN,
+        PRINTER_STATUS_TONER_LOW, PRINTER_STATUS_PENDING_DELETION}},
   };
-  for (const auto& [status, readiness] : rows) {
-    EXPECT_EQ(ReadWindowsPrinterStatus(status, true).readiness, readiness) << status;
+  for (const auto& [readiness, bits] : groups) {
+    for (const DWORD bit : bits) {
+      const DeviceStatus status = ReadWindowsPrinterStatus(bit);
+      EXPECT_EQ(status.readiness, readiness) << bit;
+      EXPECT_EQ(status.said.find("status bits"), std::string::npos) << bit;
+    }
   }
-  EXPECT_EQ(ReadWindowsPrinterStatus(PRINTER_STATUS_TONER_LOW, true).warnings, "low toner");
 }
 
 // Wine's printers print through CUPS on ports of its own, so under Wine
