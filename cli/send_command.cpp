@@ -12,6 +12,14 @@
 namespace brisakett {
 namespace {
 
+// The help is also the manual page: help2man reads it, and takes an option
+// apart from its description only in this layout. An option line is two
+// spaces, the option and its argument, at least two spaces, then the
+// description, which starts at column 22 and never with '-'; an option
+// too long for that (over 18 characters) has its description start on the
+// next line, at column 22. Every further line of a description starts at
+// that same column. The lists of outcomes and exit statuses follow the
+// same rule with their own columns. No line is longer than 79 characters.
 constexpr const char* kUsage =
     "Usage: brisakett-send [-U USER] [PRINTER]...\n"
     "       brisakett-send [-U USER] --all [OPTION]...\n"
@@ -30,13 +38,15 @@ constexpr const char* kUsage =
     "                      of it) until it reports itself ready,\n"
     "                      for up to 120 seconds from the start, and report what\n"
     "                      became of each\n"
-    "  --timeout SECONDS   --wait, for up to SECONDS (0 to 86400; also\n"
+    "  --timeout SECONDS   as --wait, for up to SECONDS (0 to 86400; also\n"
     "                      --wait=SECONDS); SIGTERM or SIGINT ends the wait early,\n"
     "                      every printer still reported\n"
-    "  --cancel-on-timeout with --wait: cancel a job still waiting at the end;\n"
+    "  --cancel-on-timeout\n"
+    "                      with --wait: cancel a job still waiting at the end;\n"
     "                      otherwise it stays queued and wakes the printer later\n"
     "  --json              one JSON object per printer instead of text lines\n"
-    "  --snmp-community NAME  the SNMP v1/v2c community --wait asks the printers\n"
+    "  --snmp-community NAME\n"
+    "                      the SNMP v1/v2c community --wait asks the printers\n"
     "                      with (default public; not used on Windows)\n"
     "  -U USER             the user name to give the print server (by default the\n"
     "                      login name); a server that wants a password asks for it\n"
