@@ -16,6 +16,14 @@
 namespace brisakett {
 namespace {
 
+// The help is also the manual page: help2man reads it, and takes an option
+// apart from its description only in this layout. An option line is two
+// spaces, the option and its argument, at least two spaces, then the
+// description, which starts at column 22 and never with '-'; an option
+// too long for that (over 18 characters) has its description start on the
+// next line, at column 22. Every further line of a description starts at
+// that same column. The lists of outcomes and exit statuses follow the
+// same rule with their own columns. No line is longer than 79 characters.
 constexpr const char* kUsage =
     "Usage: brisakett-send [-U USER] [-h SERVER]... [PRINTER]...\n"
     "       brisakett-send [-U USER] [-h SERVER]... --all [OPTION]...\n"
@@ -38,18 +46,20 @@ constexpr const char* kUsage =
     "                      printer's own row of the Host Resources MIB); on\n"
     "                      Windows the spooler's status of it; for up to 120\n"
     "                      seconds from the start, and report what became of each\n"
-    "  --timeout SECONDS   --wait, for up to SECONDS (1 to 86400; also\n"
+    "  --timeout SECONDS   as --wait, for up to SECONDS (1 to 86400; also\n"
     "                      --wait=SECONDS); SIGTERM or SIGINT ends the wait early,\n"
     "                      every printer still reported\n"
-    "  --cancel-on-timeout with --wait: cancel a job still waiting at the end;\n"
+    "  --cancel-on-timeout\n"
+    "                      with --wait: cancel a job still waiting at the end;\n"
     "                      otherwise it stays queued and wakes the printer later\n"
     "  --json              one JSON object per printer instead of text lines\n"
     "  --metrics FILE      at the end of the run (also when stopped or out of time)\n"
     "                      put its results in FILE in Prometheus' text format, for\n"
     "                      the node exporter's textfile collector (name it *.prom):\n"
-    "                      brisakett_printer_* by printer and server, brisakett_run_*\n"
-    "                      for the whole run\n"
-    "  --snmp-community NAME  the SNMP v2c/v1 community --wait asks the printers\n"
+    "                      brisakett_printer_* by printer and server,\n"
+    "                      brisakett_run_* for the whole run\n"
+    "  --snmp-community NAME\n"
+    "                      the SNMP v2c/v1 community --wait asks the printers\n"
     "                      with (default public; not used on Windows)\n"
     "  -U USER             the user name to give the print server (by default the\n"
     "                      login name); a server that wants a password asks for it\n"

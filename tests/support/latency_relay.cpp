@@ -38,7 +38,7 @@ void Delay(int from, int to, std::chrono::milliseconds delay) {
     }
     while (!pieces.empty() && pieces.front().first <= Clock::now()) {
       const std::string& piece = pieces.front().second;
-      if (write(to, piece.data(), piece.size()) != static_cast<ssize_t>(piece.size())) return;
+      if (send(to, piece.data(), piece.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(piece.size())) return;
       pieces.pop_front();
     }
   }

@@ -47,7 +47,7 @@ void StallingProxy::Relay(int from, int to, bool countRequests) {
       }
     }
     for (ssize_t sent = 0; sent < got;) {
-      const ssize_t wrote = write(to, buffer + sent, static_cast<std::size_t>(got - sent));
+      const ssize_t wrote = send(to, buffer + sent, static_cast<std::size_t>(got - sent), MSG_NOSIGNAL);
       if (wrote <= 0) return;
       sent += wrote;
     }

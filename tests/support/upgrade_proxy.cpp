@@ -17,7 +17,8 @@ namespace {
 
 bool WriteAll(int fd, const std::string& bytes) {
   for (std::size_t sent = 0; sent < bytes.size();) {
-    const ssize_t wrote = write(fd, bytes.data() + sent, bytes.size() - sent);
+    // A client that has gone is no signal to end the test process.
+    const ssize_t wrote = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
     if (wrote <= 0) return false;
     sent += static_cast<std::size_t>(wrote);
   }

@@ -255,7 +255,7 @@ TEST(Win32JobWatcher, ReadsFirstThenHearsAndAsksAgainForWhatWasDiscarded) {
   }
   EXPECT_EQ(heard, (std::vector<std::string>{"next", "next", "refresh", "refresh"}));
 
-  const ServerAnswer cancelled = follower->Cancel(jobs[0], deadline);
+  const ServerAnswer cancelled = follower->Cancel({jobs[0]}, deadline).at(0);
   EXPECT_EQ(cancelled.verdict, ServerVerdict::Refused);
   EXPECT_EQ(cancelled.reason, "the job had already left the queue");
 }
