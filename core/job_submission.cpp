@@ -68,27 +68,33 @@ JobSubmission::JobSubmission(const std::vector<std::string>& deviceNames,
                              const PrinterCatalog& printers, Spooler& spooler,
                              const WakeSettings& settings, const RunBound& bound, RunInbox& inbox) {
   auto next = std::make_shared<std::atomic<std::size_t>>(0);
+  const auto submitter = [&, next] {
+    for (std::size_t i = (*next)++; i < deviceNames.size(); i = (*next)++) {
+      const Clock::time_point started = Clock::now();
+      PrinterWakeReport report;
+      if (bound.Over()) {
+        report = {deviceNames[i], WakeOutcome::StillWaiting, 0,
+                  bound.Stopped() ? "not submitted: stopped before its turn"
+                                  : "not submitted: the time ran out before its turn"};
+      } else {
+        report = SubmitCarefully(printers, spooler, deviceNames[i], settings);
+      }
+      report.seconds = SecondsSince(started);
+      report.server = settings.server.empty() ? PrintServerOf(deviceNames[i]) : settings.server;
+      inbox.Submitted({std::move(report), started});
+    }
+    inbox.SubmitterDone();
+  };
+  // One printer needs no thread of its own: its job is the whole run's
+  // work until it is submitted (and a thread's start is a measurable part
+  // of one brisakett-send PRINTER).
+  if (deviceNames.size() == 1) {
+    submitter();
+    return;
+  }
   const std::size_t threads = Threads(deviceNames, settings);
   submitters_.reserve(threads);
-  for (std::size_t t = 0; t < threads; ++t) {
-    submitters_.emplace_back([&, next] {
-      for (std::size_t i = (*next)++; i < deviceNames.size(); i = (*next)++) {
-        const Clock::time_point started = Clock::now();
-        PrinterWakeReport report;
-        if (bound.Over()) {
-          report = {deviceNames[i], WakeOutcome::StillWaiting, 0,
-                    bound.Stopped() ? "not submitted: stopped before its turn"
-                                    : "not submitted: the time ran out before its turn"};
-        } else {
-          report = SubmitCarefully(printers, spooler, deviceNames[i], settings);
-        }
-        report.seconds = SecondsSince(started);
-        report.server = settings.server.empty() ? PrintServerOf(deviceNames[i]) : settings.server;
-        inbox.Submitted({std::move(report), started});
-      }
-      inbox.SubmitterDone();
-    });
-  }
+  for (std::size_t t = 0; t < threads; ++t) submitters_.emplace_back(submitter);
 }
 
 JobSubmission::~JobSubmission() {

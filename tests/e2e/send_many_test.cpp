@@ -402,6 +402,8 @@ TEST(SendMany, FrozenSchedulerEndsTheWaitInTime) {
   EXPECT_LT(took, 7500ms);
   EXPECT_EQ(run.exitStatus, 5) << run.out << run.err;
   ExpectStillWaitingEach(run.out);
+  // Its subscription, which it could not cancel, lapses within a minute.
+  for (const int lease : setup->cupsd->SubscriptionLeases()) EXPECT_LE(lease, 60);
 }
 
 // Stopped while it waits (a service manager's SIGTERM), the program still
@@ -418,6 +420,7 @@ TEST(SendMany, TerminatedWaitReportsAndCancels) {
   EXPECT_TRUE(stopped) << "the jobs were not accepted in time";
   EXPECT_EQ(run.exitStatus, 5) << run.out << run.err;
   ExpectStillWaitingEach(run.out);
+  EXPECT_TRUE(setup->cupsd->SubscriptionLeases().empty());
   for (const SpooledJob& job : setup->cupsd->Jobs()) {
     EXPECT_EQ(job.state, "canceled") << job.queue;
   }
