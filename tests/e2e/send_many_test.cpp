@@ -20,6 +20,7 @@
 #include "child_process.h"
 #include "ipp_printer.h"
 #include "printing_setup.h"
+#include "send_report.h"
 #include "private_snmpd.h"
 #include "snmp_test_agent.h"
 #include "require_scheduler.h"
@@ -42,21 +43,11 @@ testing::SeparateProgramRun Send(std::vector<std::string> arguments,
   return testing::RunProgramApart(arguments, 90, meanwhile);
 }
 
-// The text lines by printer name, each split at its tabs; the summary
-// under "summary".
+// The text lines by printer name; each printer's line has its five fields.
 std::map<std::string, std::vector<std::string>> LinesByName(const std::string& out) {
-  std::map<std::string, std::vector<std::string>> lines;
-  std::istringstream in(out);
-  for (std::string line; std::getline(in, line);) {
-    std::vector<std::string> fields;
-    std::istringstream split(line);
-    for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
-    if (fields.size() == 1 && line.rfind("summary: ", 0) == 0) {
-      lines["summary"] = fields;
-    } else {
-      EXPECT_EQ(fields.size(), 5u) << line;
-      lines[fields.front()] = fields;
-    }
+  auto lines = testing::LinesByName(out);
+  for (const auto& [name, fields] : lines) {
+    if (name != "summary") EXPECT_EQ(fields.size(), 5u) << name;
   }
   return lines;
 }

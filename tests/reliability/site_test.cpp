@@ -25,6 +25,7 @@
 #include "local_user.h"
 #include "loopback_socket.h"
 #include "printing_setup.h"
+#include "send_report.h"
 #include "require_scheduler.h"
 #include "temp_folder.h"
 #include "upgrade_proxy.h"
@@ -33,6 +34,7 @@ namespace brisakett {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::LinesByName;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
@@ -42,19 +44,6 @@ constexpr int kKillAfterSeconds = 90;
 testing::SeparateProgramRun Send(std::vector<std::string> arguments) {
   arguments.insert(arguments.begin(), BRISAKETT_SEND_PATH);
   return testing::RunProgramApart(arguments, kKillAfterSeconds);
-}
-
-// Each text line's fields by printer name; the summary under "summary".
-std::map<std::string, std::vector<std::string>> LinesByName(const std::string& out) {
-  std::map<std::string, std::vector<std::string>> lines;
-  std::istringstream in(out);
-  for (std::string line; std::getline(in, line);) {
-    std::vector<std::string> fields;
-    std::istringstream split(line);
-    for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
-    lines[line.rfind("summary: ", 0) == 0 ? "summary" : fields.front()] = fields;
-  }
-  return lines;
 }
 
 std::vector<std::string> Numbered(const std::string& prefix, int count) {
