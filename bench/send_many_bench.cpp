@@ -1,4 +1,4 @@
-// brisakett-send-many-bench: the concurrency figure of docs/performance.md.
+// brisakett-send-many-bench: the concurrency figures of docs/performance.md.
 // Starts a capture printer and a private CUPS scheduler with N queues
 // (default 200, 0 leaves this table out) all printing to it, and times,
 // in turns:
@@ -21,7 +21,14 @@
 // the tests' own each stand for a third of them; `--ipp-printers 0` leaves
 // it out.
 //
+// Then jobs waiting in stopped queues, on the plain loopback link and
+// behind a relay that adds latency: a following round over N jobs
+// (default 300, `--followed-jobs 0` leaves it out) and the cancels of
+// `--cancel-on-timeout` over N (default 250, `--cancelled-jobs 0`);
+// followed_jobs_figure.h.
+//
 //   brisakett-send-many-bench [--rounds N] [--queues N] [--ready-printers N] [--ipp-printers N]
+//                             [--followed-jobs N] [--cancelled-jobs N]
 
 #include <algorithm>
 #include <chrono>
@@ -45,6 +52,7 @@
 #include "child_process.h"
 #include "ipp_printer.h"
 #include "private_cupsd.h"
+#include "followed_jobs_figure.h"
 #include "private_snmpd.h"
 #include "scheduler_jobs.h"
 #include "scheduler_setup.h"
@@ -318,6 +326,8 @@ int main(int argc, char** argv) {
       {"--queues", &settings.queues},
       {"--ready-printers", &settings.readyPrinters},
       {"--ipp-printers", &settings.ippPrinters},
+      {"--followed-jobs", &settings.followedJobs},
+      {"--cancelled-jobs", &settings.cancelledJobs},
   };
   for (int i = 1; i < argc; i += 2) {
     const auto option = options.find(argv[i]);
@@ -329,5 +339,6 @@ int main(int argc, char** argv) {
   if (settings.queues > 0) EveryQueueFigure(settings);
   if (settings.readyPrinters > 0) ReadyFigure(settings);
   if (settings.ippPrinters > 0) IppReadyFigure(settings);
+  if (settings.followedJobs > 0 || settings.cancelledJobs > 0) FollowedJobsFigure(settings);
   return 0;
 }

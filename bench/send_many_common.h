@@ -16,6 +16,8 @@ struct Settings {
   int queues = 200;         // the first table's; 0 leaves it out
   int readyPrinters = 300;  // the SNMP all-ready table's; 0 leaves it out
   int ippPrinters = 300;    // the IPP all-ready table's; 0 leaves it out
+  int followedJobs = 300;   // jobs followed round by round; 0 leaves that table out
+  int cancelledJobs = 250;  // jobs cancelled at the time-out; 0 leaves that table out
 };
 
 inline double Median(std::vector<double> values) {
