@@ -25,10 +25,13 @@
 // behind a relay that adds latency: a following round over N jobs
 // (default 300, `--followed-jobs 0` leaves it out) and the cancels of
 // `--cancel-on-timeout` over N (default 250, `--cancelled-jobs 0`);
-// followed_jobs_figure.h.
+// followed_jobs_figure.h. Last, N printers (default 300,
+// `--server-printers 0` leaves it out) over several print servers
+// (`--servers`, default 5) from one run, against one server and against
+// one run per server side by side; print_servers_figure.h.
 //
 //   brisakett-send-many-bench [--rounds N] [--queues N] [--ready-printers N] [--ipp-printers N]
-//                             [--followed-jobs N] [--cancelled-jobs N]
+//                             [--followed-jobs N] [--cancelled-jobs N] [--server-printers N] [--servers N]
 
 #include <algorithm>
 #include <chrono>
@@ -53,6 +56,7 @@
 #include "ipp_printer.h"
 #include "private_cupsd.h"
 #include "followed_jobs_figure.h"
+#include "print_servers_figure.h"
 #include "private_snmpd.h"
 #include "scheduler_jobs.h"
 #include "scheduler_setup.h"
@@ -328,17 +332,20 @@ int main(int argc, char** argv) {
       {"--ipp-printers", &settings.ippPrinters},
       {"--followed-jobs", &settings.followedJobs},
       {"--cancelled-jobs", &settings.cancelledJobs},
+      {"--server-printers", &settings.serverPrinters},
+      {"--servers", &settings.servers},
   };
   for (int i = 1; i < argc; i += 2) {
     const auto option = options.find(argv[i]);
     if (option == options.end() || i + 1 == argc) Fail(std::string("unknown option or no value: ") + argv[i]);
     *option->second = std::atoi(argv[i + 1]);
   }
-  if (settings.rounds < 1) Fail("--rounds must be positive");
+  if (settings.rounds < 1 || settings.servers < 1) Fail("--rounds and --servers must be positive");
 
   if (settings.queues > 0) EveryQueueFigure(settings);
   if (settings.readyPrinters > 0) ReadyFigure(settings);
   if (settings.ippPrinters > 0) IppReadyFigure(settings);
   if (settings.followedJobs > 0 || settings.cancelledJobs > 0) FollowedJobsFigure(settings);
+  if (settings.serverPrinters > 0) PrintServersFigure(settings);
   return 0;
 }

@@ -18,6 +18,8 @@ struct Settings {
   int ippPrinters = 300;    // the IPP all-ready table's; 0 leaves it out
   int followedJobs = 300;   // jobs followed round by round; 0 leaves that table out
   int cancelledJobs = 250;  // jobs cancelled at the time-out; 0 leaves that table out
+  int serverPrinters = 300;  // printers over several servers; 0 leaves that table out
+  int servers = 5;           // the servers they are spread over
 };
 
 inline double Median(std::vector<double> values) {
