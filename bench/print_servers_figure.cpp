@@ -44,6 +44,8 @@ double SchedulerCpuMs(const testing::PrivateCupsd& cupsd) {
   return (ticks[0] + ticks[1] + ticks[2] + ticks[3]) * 1000.0 / double(sysconf(_SC_CLK_TCK));
 }
 
+double Cores() { return double(sysconf(_SC_NPROCESSORS_ONLN)); }
+
 // The CPU time of this process's children that have ended, in ms.
 double EndedChildrenCpuMs() {
   rusage usage{};
@@ -54,6 +56,7 @@ double EndedChildrenCpuMs() {
 
 struct Figures {
   std::vector<double> ms, sendCpuMs, schedulerCpuMs;  // the CPU times per job
+  std::vector<double> againstFloor;  // the time against all the CPU time over the cores
 };
 
 // One way of waking every printer: one run over `servers`, or one run per
@@ -101,6 +104,8 @@ void RunOnce(Way& way, bool wait, const tools::CaptureServer& printer, std::size
   }
   figures.ms.push_back(run.Ms());
   figures.schedulerCpuMs.push_back(schedulerCpu / jobs);
+  const double floorMs = (figures.sendCpuMs.back() + figures.schedulerCpuMs.back()) * jobs / Cores();
+  figures.againstFloor.push_back(run.Ms() / floorMs);
 }
 
 // Each round's time of `way` against `reference`'s in the same round.
@@ -129,16 +134,17 @@ void PrintTimes(int printers, const std::vector<Way>& ways) {
 }
 
 void PrintCpuTimes(int printers, const std::vector<Way>& ways) {
-  const long cores = sysconf(_SC_NPROCESSORS_ONLN);
   std::printf("\n| CPU time per job | `--all`: brisakett-send | the schedulers and their backends | floor: "
-              "all of it for %d jobs over %ld cores | `--all %s`: brisakett-send | the schedulers and their "
-              "backends | floor |\n|---|---:|---:|---:|---:|---:|---:|\n",
-              printers, cores, kWait);
+              "all of it for %d jobs over %.0f cores | the run against its floor | `--all %s`: brisakett-send | "
+              "the schedulers and their backends | floor | the run against its floor |\n"
+              "|---|---:|---:|---:|---:|---:|---:|---:|---:|\n",
+              printers, Cores(), kWait);
   for (const Way& way : ways) {
     std::printf("| %s |", way.label.c_str());
     for (const Figures& figures : way.figures) {
       const double send = Median(figures.sendCpuMs), schedulers = Median(figures.schedulerCpuMs);
-      std::printf(" %.2f ms | %.2f ms | %.0f ms |", send, schedulers, (send + schedulers) * printers / double(cores));
+      std::printf(" %.2f ms | %.2f ms | %.0f ms | %s |", send, schedulers, (send + schedulers) * printers / Cores(),
+                  MedianAndSpread(figures.againstFloor, "%.2f").c_str());
     }
     std::printf("\n");
   }
