@@ -22,18 +22,22 @@ std::vector<std::string> LoggedOperations(const std::string& accessLog) {
   return operations;
 }
 
-std::string DescribeOperationsSince(const std::string& accessLog, std::size_t from) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  const std::vector<std::string> operations = LoggedOperations(accessLog);
+std::string DescribeOperations(const std::vector<std::string>& operations) {
   std::map<std::string, int> counts;
-  for (std::size_t i = from; i < operations.size(); ++i) ++counts[operations[i]];
-  std::string text = std::to_string(operations.size() - from) + ":";
+  for (const std::string& operation : operations) ++counts[operation];
+  std::string text = std::to_string(operations.size()) + ":";
   const char* separator = " ";
   for (const auto& [operation, count] : counts) {
     text += separator + operation + (count > 1 ? " x" + std::to_string(count) : "");
     separator = ", ";
   }
   return text;
+}
+
+std::string DescribeOperationsSince(const std::string& accessLog, std::size_t from) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const std::vector<std::string> operations = LoggedOperations(accessLog);
+  return DescribeOperations({operations.begin() + static_cast<std::ptrdiff_t>(from), operations.end()});
 }
 
 }  // namespace brisakett::bench

@@ -11,9 +11,12 @@ namespace brisakett::bench {
 // round trips). Needs AccessLogLevel all.
 std::vector<std::string> LoggedOperations(const std::string& accessLog);
 
-// "3: CUPS-Get-Default, CUPS-Get-Printers x2" for the operations logged
-// since the log held `from` of them. The scheduler may write a line just
-// after its answer, so this waits a moment before reading the log.
+// "3: CUPS-Get-Default, CUPS-Get-Printers x2": how many, and which.
+std::string DescribeOperations(const std::vector<std::string>& operations);
+
+// The same for the operations logged since the log held `from` of them.
+// The scheduler may write a line just after its answer, so this waits a
+// moment before reading the log.
 std::string DescribeOperationsSince(const std::string& accessLog, std::size_t from);
 
 }  // namespace brisakett::bench

@@ -1,6 +1,7 @@
-// brisakett-send-many-bench: the concurrency figure of docs/performance.md.
+// brisakett-send-many-bench: the concurrency figures of docs/performance.md.
 // Starts a capture printer and a private CUPS scheduler with N queues
-// (default 200) all printing to it, and times, in turns:
+// (default 200, 0 leaves this table out) all printing to it, and times,
+// in turns:
 //  - one `brisakett-send --all --jobs 8` process waking every queue;
 //  - one `brisakett-send --all --jobs 1` process, the same run without
 //    concurrency, to tell the two savings apart;
@@ -20,7 +21,17 @@
 // the tests' own each stand for a third of them; `--ipp-printers 0` leaves
 // it out.
 //
+// Then jobs waiting in stopped queues, on the plain loopback link and
+// behind a relay that adds latency: a following round over N jobs
+// (default 300, `--followed-jobs 0` leaves it out) and the cancels of
+// `--cancel-on-timeout` over N (default 250, `--cancelled-jobs 0`);
+// followed_jobs_figure.h. Last, N printers (default 300,
+// `--server-printers 0` leaves it out) over several print servers
+// (`--servers`, default 5) from one run, against one server and against
+// one run per server side by side; print_servers_figure.h.
+//
 //   brisakett-send-many-bench [--rounds N] [--queues N] [--ready-printers N] [--ipp-printers N]
+//                             [--followed-jobs N] [--cancelled-jobs N] [--server-printers N] [--servers N]
 
 #include <algorithm>
 #include <chrono>
@@ -44,23 +55,21 @@
 #include "child_process.h"
 #include "ipp_printer.h"
 #include "private_cupsd.h"
+#include "followed_jobs_figure.h"
+#include "print_servers_figure.h"
 #include "private_snmpd.h"
-#include "snmp_test_agent.h"
+#include "scheduler_jobs.h"
 #include "scheduler_setup.h"
+#include "send_many_common.h"
+#include "snmp_test_agent.h"
 #include "timed_process.h"
 #include "warmup_stream.h"
 
 namespace {
 
 using namespace brisakett;
+using namespace brisakett::bench;
 using namespace std::chrono_literals;
-
-struct Settings {
-  int rounds = 5;
-  int queues = 200;
-  int readyPrinters = 300;
-  int ippPrinters = 300;
-};
 
 // How long the simulated printers warm up after their first job, in the
 // agents' whole seconds, and how often brisakett-send asks them again;
@@ -68,61 +77,6 @@ struct Settings {
 constexpr int kWarmUpSeconds = 4;
 constexpr double kAskAgainMs = 1000;
 constexpr auto kLate = 2500ms;
-
-// Whether the scheduler has no job left that is not completed. It lists
-// 500 jobs at most, so with more a round's jobs cannot be counted done;
-// none left active says the same.
-bool NoJobActive(const testing::PrivateCupsd& cupsd) {
-  http_t* http = httpConnect2(cupsd.SocketPath().c_str(), 0, nullptr, AF_UNSPEC,
-                              HTTP_ENCRYPTION_IF_REQUESTED, 1, 5000, nullptr);
-  if (!http) return false;
-  ipp_t* request = ippNewRequest(IPP_OP_GET_JOBS);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, "ipp://localhost/");
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "job-id");
-  ipp_t* response = cupsDoRequest(http, request, "/");
-  const bool none = response && cupsLastError() <= IPP_STATUS_OK_CONFLICTING &&
-                    !ippFindAttribute(response, "job-id", IPP_TAG_INTEGER);
-  ippDelete(response);
-  httpClose(http);
-  return none;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-[[noreturn]] void Fail(const std::string& why) {
-  std::fprintf(stderr, "brisakett-send-many-bench: %s\n", why.c_str());
-  std::exit(1);
-}
-
-// Waits for the capture printer to have `total` jobs, then checks that the
-// scheduler's jobs numbered after `lastJobBefore` are one per queue.
-void CheckEveryQueueOnce(const testing::PrivateCupsd& cupsd, const tools::CaptureServer& printer,
-                         std::size_t total, int lastJobBefore, int queues) {
-  if (!printer.WaitForJobs(total, 600s)) {
-    Fail("the printer received " + std::to_string(printer.Jobs().size()) + " of " +
-         std::to_string(total) + " jobs");
-  }
-  std::map<std::string, int> perQueue;
-  for (const testing::SpooledJob& job : cupsd.Jobs()) {
-    if (job.id > lastJobBefore) ++perQueue[job.queue];
-  }
-  if (perQueue.size() != static_cast<std::size_t>(queues)) {
-    Fail(std::to_string(perQueue.size()) + " queues got a job, not " + std::to_string(queues));
-  }
-  for (const auto& [queue, count] : perQueue) {
-    if (count != 1) Fail(queue + " got " + std::to_string(count) + " jobs");
-  }
-}
-
-int LastJobId(const testing::PrivateCupsd& cupsd) {
-  int last = 0;
-  for (const testing::SpooledJob& job : cupsd.Jobs()) last = std::max(last, job.id);
-  return last;
-}
 
 std::string PrinterAddress(int number) {
   return "127.0." + std::to_string(1 + (number - 1) / 250) + "." + std::to_string(1 + (number - 1) % 250);
@@ -196,14 +150,6 @@ std::vector<std::unique_ptr<tools::CaptureServer>> CapturePrinters(int count, co
         9100, [&arrived](std::size_t, const std::string&) { arrived(); }, PrinterAddress(number)));
   }
   return printers;
-}
-
-void WaitUntilNoJobActive(const testing::PrivateCupsd& cupsd) {
-  const auto deadline = std::chrono::steady_clock::now() + 600s;
-  while (!NoJobActive(cupsd)) {
-    if (std::chrono::steady_clock::now() > deadline) Fail("the jobs did not all complete");
-    std::this_thread::sleep_for(100ms);
-  }
 }
 
 // Every printer woken and followed over SNMP until it has reported,
@@ -307,18 +253,9 @@ void IppReadyFigure(const Settings& settings) {
                   {{"warm-up plus one interval", kWarmUpSeconds * 1000 + kAskAgainMs}});
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  Settings settings;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--rounds") == 0) settings.rounds = std::atoi(argv[i + 1]);
-    if (std::strcmp(argv[i], "--queues") == 0) settings.queues = std::atoi(argv[i + 1]);
-    if (std::strcmp(argv[i], "--ready-printers") == 0) settings.readyPrinters = std::atoi(argv[i + 1]);
-    if (std::strcmp(argv[i], "--ipp-printers") == 0) settings.ippPrinters = std::atoi(argv[i + 1]);
-  }
-  if (settings.rounds < 1 || settings.queues < 1) Fail("--rounds and --queues must be positive");
-
+// Every queue woken by one process, with and without concurrency, against
+// one process per queue; every job checked at the printer.
+void EveryQueueFigure(const Settings& settings) {
   tools::CaptureServer printer;
   std::string why;
   auto cupsd = testing::PrivateCupsd::Start(&why);
@@ -382,7 +319,33 @@ int main(int argc, char** argv) {
     const double ms = Median(contender.ms);
     std::printf("| %s | %.0f ms | %.2f |\n", contender.label.c_str(), ms, ms / sequential);
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Settings settings;
+  const std::map<std::string, int*> options{
+      {"--rounds", &settings.rounds},
+      {"--queues", &settings.queues},
+      {"--ready-printers", &settings.readyPrinters},
+      {"--ipp-printers", &settings.ippPrinters},
+      {"--followed-jobs", &settings.followedJobs},
+      {"--cancelled-jobs", &settings.cancelledJobs},
+      {"--server-printers", &settings.serverPrinters},
+      {"--servers", &settings.servers},
+  };
+  for (int i = 1; i < argc; i += 2) {
+    const auto option = options.find(argv[i]);
+    if (option == options.end() || i + 1 == argc) Fail(std::string("unknown option or no value: ") + argv[i]);
+    *option->second = std::atoi(argv[i + 1]);
+  }
+  if (settings.rounds < 1 || settings.servers < 1) Fail("--rounds and --servers must be positive");
+
+  if (settings.queues > 0) EveryQueueFigure(settings);
   if (settings.readyPrinters > 0) ReadyFigure(settings);
   if (settings.ippPrinters > 0) IppReadyFigure(settings);
+  if (settings.followedJobs > 0 || settings.cancelledJobs > 0) FollowedJobsFigure(settings);
+  if (settings.serverPrinters > 0) PrintServersFigure(settings);
   return 0;
 }

@@ -33,6 +33,30 @@ std::vector<std::string> MergedEnvironment(const std::vector<std::string>& added
   return merged;
 }
 
+// Starts argv[0] with its output discarded; -1 when it could not start.
+pid_t Spawn(const std::vector<std::string>& argv, std::vector<char*>& variablePointers) {
+  std::vector<std::string> arguments = argv;
+  std::vector<char*> argumentPointers = Pointers(arguments);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  pid_t pid = -1;
+  const int failed = posix_spawn(&pid, argumentPointers[0], &actions, nullptr,
+                                 argumentPointers.data(), variablePointers.data());
+  posix_spawn_file_actions_destroy(&actions);
+  return failed ? -1 : pid;
+}
+
+int ExitStatusOf(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 }  // namespace
 
 std::int64_t MonotonicNs() {
@@ -43,30 +67,24 @@ std::int64_t MonotonicNs() {
 
 TimedRun RunTimed(const std::vector<std::string>& argv,
                   const std::vector<std::string>& environment) {
-  std::vector<std::string> arguments = argv;
+  return RunTimedTogether({argv}, environment);
+}
+
+TimedRun RunTimedTogether(const std::vector<std::vector<std::string>>& commands,
+                          const std::vector<std::string>& environment) {
   std::vector<std::string> variables = MergedEnvironment(environment);
-  std::vector<char*> argumentPointers = Pointers(arguments);
   std::vector<char*> variablePointers = Pointers(variables);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-
   TimedRun run;
-  pid_t pid = -1;
   run.startNs = MonotonicNs();
-  const int failed = posix_spawn(&pid, argumentPointers[0], &actions, nullptr,
-                                 argumentPointers.data(), variablePointers.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (failed) return run;
-
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  std::vector<pid_t> started;
+  for (const std::vector<std::string>& argv : commands) started.push_back(Spawn(argv, variablePointers));
+  int worst = 0;
+  for (const pid_t pid : started) {
+    const int status = pid < 0 ? -1 : ExitStatusOf(pid);
+    if (worst == 0) worst = status;
   }
   run.endNs = MonotonicNs();
-  run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.exitStatus = worst;
   return run;
 }
 

@@ -22,4 +22,9 @@ struct TimedRun {
 TimedRun RunTimed(const std::vector<std::string>& argv,
                   const std::vector<std::string>& environment = {});
 
+// The same for several programs started at once, from the first start to
+// the last end; the exit status is the first one that was not 0.
+TimedRun RunTimedTogether(const std::vector<std::vector<std::string>>& commands,
+                          const std::vector<std::string>& environment = {});
+
 }  // namespace brisakett::bench
