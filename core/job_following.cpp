@@ -87,12 +87,17 @@ std::vector<Underway> JobFollowing::GiveUp() {
   }
   if (cancelOnTimeout_ && !watched.empty()) {
     // Every cancel shares one bound, however many jobs wait.
-    Deadline cancels(kServerPatience);
+    Deadline cancels = bound_.CancelDeadline();
     const std::vector<ServerAnswer> verdicts = follower_.Cancel(watched, cancels);
     for (std::size_t i = 0; i < jobs_.size() && i < verdicts.size(); ++i) {
       PrinterWakeReport& report = jobs_[i].report;
       report.cancelled = verdicts[i].Answered();
-      if (!report.cancelled) report.reason += "; the job could not be cancelled: " + verdicts[i].reason;
+      if (report.cancelled) continue;
+      // A cancel the server did not answer in time may still have been
+      // made: only a refusal or an outage says the job is still queued.
+      report.reason += verdicts[i].verdict == ServerVerdict::TimedOut
+                           ? "; the print server did not confirm the job's cancel in time, so the job may still be queued"
+                           : "; the job could not be cancelled: " + verdicts[i].reason;
     }
   }
   for (Underway& job : jobs_) {

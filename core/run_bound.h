@@ -25,6 +25,14 @@ struct RunBound {
     const Clock::duration left = std::max<Clock::duration>(end - Clock::now(), Clock::duration::zero());
     return Deadline(std::min<Clock::duration>(kServerPatience, left));
   }
+  // The cancels of the jobs still waiting when the run ends: all of them
+  // within the run's promise (its end plus kAnswerBound), less the
+  // subscription's own cancel that comes after them.
+  Deadline CancelDeadline() const {
+    const Clock::time_point now = Clock::now();
+    const Clock::time_point last = std::min(end, now) + kAnswerBound - kCancelPatience;
+    return Deadline(std::max<Clock::duration>(last - now, Clock::duration::zero()));
+  }
 };
 
 }  // namespace brisakett

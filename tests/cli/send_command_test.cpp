@@ -263,6 +263,23 @@ TEST_F(SendCommand, WaitReportsWhatBecameOfEachJob) {
   }
   EXPECT_EQ(std::count(watcher.calls.begin(), watcher.calls.end(), "Cancel -Strich 6"), 0);
 
+  // A cancel the server refused leaves the job queued in its words; one it
+  // did not answer in time may have been made all the same.
+  watcher.looks["Laser"] = JobLook{JobLook::State::Waiting, "queued"};
+  watcher.cancels["Laser"] = ServerAnswer{ServerVerdict::Refused, "Not authorized."};
+  watcher.cancels["-Strich"] = ServerAnswer{ServerVerdict::TimedOut, "no answer"};
+  const SendRun uncancelled =
+      Send({"--json", "--wait=1", "--cancel-on-timeout", "Laser", "--", "-Strich"});
+  std::istringstream objects(uncancelled.out);
+  for (std::string line; std::getline(objects, line);) {
+    const nlohmann::json object = nlohmann::json::parse(line);
+    EXPECT_EQ(object["cancelled"], false) << line;
+    EXPECT_EQ(object["reason"], object["name"] == "Laser"
+                                    ? "queued; the job could not be cancelled: Not authorized."
+                                    : "queue stopped: Paused (paused); the print server did not "
+                                      "confirm the job's cancel in time, so the job may still be queued");
+  }
+
   // Stopped (SIGTERM): nothing more is submitted, and each printer says so.
   const std::atomic<bool> stop{true};
   StringOutput out, err;

@@ -71,10 +71,13 @@ public:
     return answers;
   }
   std::vector<ServerAnswer> Cancel(const std::vector<WatchedJob>& jobs, Deadline&) override {
+    std::vector<ServerAnswer> verdicts;
     for (const WatchedJob& job : jobs) {
       watcher_.calls.push_back("Cancel " + job.deviceName + " " + std::to_string(job.jobId));
+      const auto verdict = watcher_.cancels.find(job.deviceName);
+      verdicts.push_back(verdict == watcher_.cancels.end() ? ServerAnswer() : verdict->second);
     }
-    return std::vector<ServerAnswer>(jobs.size());
+    return verdicts;
   }
 
 private:

@@ -56,6 +56,7 @@ public:
 class FakeWatcher final : public JobWatcher {
 public:
   std::map<std::string, SpoolerAnswer<JobLook>> looks;  // by printer; Waiting for the others
+  std::map<std::string, ServerAnswer> cancels;            // by printer; confirmed for the others
   mutable std::vector<std::string> calls;  // "Follow", "Look NAME JOB", "Cancel NAME JOB"
 
   std::unique_ptr<JobFollower> Follow(std::chrono::milliseconds forAtMost,
