@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -56,6 +57,21 @@ testing::SeparateProgramRun RunUnderWine(const std::string& program,
 
 testing::SeparateProgramRun SendUnderWine(const std::vector<std::string>& arguments) {
   return RunUnderWine("brisakett-send.exe", arguments);
+}
+
+// Wine's spooler runs inside the program, and with several jobs side by
+// side it now and then corrupts its heap (the program then dies in malloc
+// or free, and Wine's debugger says "Unhandled exception") or holds one
+// call for seconds, so that a printer reads as a print server that did
+// not answer: in about one run in ten here (wine 8.0), with the spooler's
+// calls taken in turn too. A Windows spooler is a service of its own and
+// does neither.
+bool WineFaulted(const testing::SeparateProgramRun& run) {
+  for (const std::string* text : {&run.out, &run.err}) {
+    if (text->find("Unhandled") != std::string::npos) return true;
+    if (text->find("did not answer within") != std::string::npos) return true;
+  }
+  return false;
 }
 
 // The scheduler reports a job's queue as it appears in the printer's URI.
@@ -107,6 +123,22 @@ protected:
   }
 
   CaptureServer& Printer(const std::string& queue) { return *printers_->at(queue); }
+
+  // What the printers had received once the scheduler held no job still
+  // to print.
+  std::map<std::string, std::size_t> SettledCounts() {
+    const auto until = std::chrono::steady_clock::now() + kJobTimeout;
+    for (;;) {
+      const std::vector<SpooledJob> jobs = cupsd_->Jobs();
+      const bool printing = std::any_of(jobs.begin(), jobs.end(), [](const SpooledJob& job) {
+        return job.state == "pending" || job.state == "processing";
+      });
+      if (!printing || std::chrono::steady_clock::now() >= until) break;
+      std::this_thread::sleep_for(100ms);
+    }
+    std::this_thread::sleep_for(200ms);  // the printer counts a job when its connection ends
+    return ReceivedCounts();
+  }
 
   std::map<std::string, std::size_t> ReceivedCounts() {
     std::map<std::string, std::size_t> counts;
@@ -229,9 +261,18 @@ TEST_F(BrisakettSendUnderWine, UnknownPrintersAndWrongCommandLinesHaveTheirOwnSt
 // spooler without a word of how it ended, told apart from "delivered",
 // which Windows gives when its spooler last said the job was printing.
 // The mapping of job states and error codes is checked by win32_tests.
+//
+// A run that Wine's spooler broke (WineFaulted) is tried again, up to three
+// times in all: a fault of the program's own breaks every one.
 TEST_F(BrisakettSendUnderWine, WakesEveryPrinterAndFollowsTheJobs) {
-  const auto receivedBefore = ReceivedCounts();
-  const testing::SeparateProgramRun run = SendUnderWine({"--all", "--wait=30", "--json"});
+  std::map<std::string, std::size_t> receivedBefore;
+  testing::SeparateProgramRun run;
+  for (int attempt = 1; attempt <= 3; ++attempt) {
+    receivedBefore = SettledCounts();
+    run = SendUnderWine({"--all", "--wait=30", "--json"});
+    if (!WineFaulted(run)) break;
+    std::cerr << "Wine's spooler broke run " << attempt << ":\n" << run.out << run.err << "\n";
+  }
   // The refusal (1) is worse than the unknown outcomes (8).
   EXPECT_EQ(run.exitStatus, 1) << run.out << run.err;
   std::map<std::string, nlohmann::json> objects;
