@@ -59,6 +59,20 @@ bool SocketAnswers(const std::string& path) {
   return answers;
 }
 
+// The default policy asking a valid user's password for `operations`
+// (IPP operation names) and for nothing else.
+std::string PasswordPolicyFor(const std::string& operations) {
+  return "<Policy default>\n"
+         "  <Limit " + operations + ">\n"
+         "    AuthType Basic\n"
+         "    Require valid-user\n"
+         "  </Limit>\n"
+         "  <Limit All>\n"
+         "    Order deny,allow\n"
+         "  </Limit>\n"
+         "</Policy>\n";
+}
+
 }  // namespace
 
 // Bound once to learn it, then handed over.
@@ -160,16 +174,9 @@ bool PrivateCupsd::WriteConfiguration(const PrivateCupsdOptions& options, std::s
                                 "  Order allow,deny\n"
                                 "  Allow all\n"
                                 "</Location>\n" +
-                                (options.passwordForJobs ? "<Policy default>\n"
-                                                           "  <Limit Create-Job Print-Job Send-Document>\n"
-                                                           "    AuthType Basic\n"
-                                                           "    Require valid-user\n"
-                                                           "  </Limit>\n"
-                                                           "  <Limit All>\n"
-                                                           "    Order deny,allow\n"
-                                                           "  </Limit>\n"
-                                                           "</Policy>\n"
-                                                         : "") +
+                                (options.passwordForJobs
+                                     ? PasswordPolicyFor("Create-Job Print-Job Send-Document")
+                                     : "") +
                                 (options.passwordForEverything ? "<Policy default>\n"
                                                                  "  <Limit All>\n"
                                                                  "    AuthType Basic\n"
@@ -179,15 +186,7 @@ bool PrivateCupsd::WriteConfiguration(const PrivateCupsdOptions& options, std::s
                                                                  "</Policy>\n"
                                                                : "") +
                                 (options.guardNotifications
-                                     ? "<Policy default>\n"
-                                       "  <Limit Get-Notifications Renew-Subscription Cancel-Subscription>\n"
-                                       "    AuthType Basic\n"
-                                       "    Require valid-user\n"
-                                       "  </Limit>\n"
-                                       "  <Limit All>\n"
-                                       "    Order deny,allow\n"
-                                       "  </Limit>\n"
-                                       "</Policy>\n"
+                                     ? PasswordPolicyFor("Get-Notifications Renew-Subscription Cancel-Subscription")
                                      : "") +
                                 (options.noJobHistory ? "PreserveJobHistory No\n" : "") +
                                 (options.maxEvents > 0 ? "MaxEvents " + std::to_string(options.maxEvents) + "\n"
